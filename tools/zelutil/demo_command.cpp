@@ -1,0 +1,9 @@
+// Demo installation (being written; answers with a clear message until then).
+#include <cstdio>
+
+#include "tools/zelutil/commands.h"
+
+int zelutilDemo(int, char**) {
+    std::fputs("zelutil: this command is not available in this build\n", stderr);
+    return 1;
+}
