@@ -1,0 +1,5 @@
+#include "driver/session_settings.h"
+
+SessionSettings sessionSettings;
+
+void loadSessionSettings() { sessionSettings = SessionSettings{}; }
