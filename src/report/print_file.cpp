@@ -1,0 +1,138 @@
+// The print file: one command a line for the suite's print program, which lays the
+// pages out. Lines end with CR LF and the text is code page 850, as the print
+// program reads it.
+#include "report/print_file.h"
+
+#include <cctype>
+#include <charconv>
+
+#include "driver/session_settings.h"
+#include "platform/os/os.h"
+
+PrintFileState printFileState;
+
+namespace {
+
+// A full report is some hundred thousand short lines; a large buffer keeps them
+// from turning into as many small writes.
+constexpr std::size_t printBufferSize = 1 << 16;
+char printBuffer[printBufferSize];
+
+// Numbers are written the way the print program reads them: a blank or "-",
+// the digits, one trailing blank (66 is " 66 ", -3 is "-3 ").
+void appendNumber(std::string& line, int value) {
+    char digits[16];
+    line += value < 0 ? '-' : ' ';
+    long magnitude = value < 0 ? -static_cast<long>(value) : value;
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, magnitude);
+    line.append(digits, end);
+    line += ' ';
+}
+
+// Writes one command and its CR LF. A failed write is remembered, so the caller
+// can tell the operator instead of handing a half file to the print program.
+void writeLine(std::string& line) {
+    line += "\r\n";
+    if (!printFileState.file) return;
+    if (std::fwrite(line.data(), 1, line.size(), printFileState.file) != line.size())
+        printFileState.writeFailed = true;
+}
+
+}  // namespace
+
+std::string printFilePath() { return sessionSettings.tempDir + "zelprint.tmp"; }
+
+void openPrintFile(std::string_view destination) {
+    if (printFileState.file) closePrintFile();
+    // Each file starts its own page count: a report is never continued from the
+    // page state of the previous one.
+    printFileState.pageLength = 0;
+    printFileState.linesOnPage = 0;
+    printFileState.writeFailed = false;
+    printFileState.file = os::openFile(printFilePath(), "wb");
+    if (!printFileState.file) {
+        printFileState.writeFailed = true;
+        return;
+    }
+    std::setvbuf(printFileState.file, printBuffer, _IOFBF, printBufferSize);
+    std::string line = "DEVICE";
+    line.append(destination);
+    writeLine(line);
+}
+
+void closePrintFile() {
+    if (!printFileState.file) return;
+    // The last buffered lines reach the disk here; a full disk shows up now.
+    if (std::fflush(printFileState.file) != 0 || std::ferror(printFileState.file))
+        printFileState.writeFailed = true;
+    if (std::fclose(printFileState.file) != 0) printFileState.writeFailed = true;
+    printFileState.file = nullptr;
+}
+
+void startPrintPage(int16_t lines) {
+    std::string line = "PAGE";
+    appendNumber(line, lines);
+    writeLine(line);
+    printFileState.pageLength = lines;
+    printFileState.linesOnPage = 0;
+}
+
+void setPrintMode(std::string& request) {
+    const std::size_t first = request.find_first_not_of(' ');
+    const char letter =
+        first == std::string::npos ? ' ' : static_cast<char>(std::toupper(static_cast<unsigned char>(request[first])));
+    std::string code;
+    switch (letter) {
+    case 'C': code = "C"; break;
+    case 'D':
+    case 'R': code = "D"; break;
+    case 'A':
+    case 'B': code = "A"; break;
+    case 'N': {
+        // "N" with a count and an edit mask between backslashes, e.g. N2\ZZ9\:
+        // the count's whole part without sign, then the mask as given.
+        std::size_t i = first + 1;
+        while (i < request.size() && request[i] == ' ') ++i;
+        if (i < request.size() && (request[i] == '+' || request[i] == '-')) ++i;
+        std::string digits;
+        while (i < request.size() && std::isdigit(static_cast<unsigned char>(request[i]))) digits += request[i++];
+        const std::size_t nonZero = digits.find_first_not_of('0');
+        digits = nonZero == std::string::npos ? "0" : digits.substr(nonZero);
+        code = "N " + digits + " ";
+        const std::size_t open = request.find('\\');
+        if (open != std::string::npos) {
+            const std::size_t close = request.find('\\', open + 1);
+            code += close == std::string::npos ? request.substr(open) : request.substr(open, close - open + 1);
+        }
+        break;
+    }
+    default: code = "E"; break;
+    }
+    std::string line = "JUS" + code;
+    writeLine(line);
+    request = code;
+}
+
+void printControl(std::string_view directive) {
+    std::string line = "*";
+    line.append(directive);
+    writeLine(line);
+}
+
+void printAt(int16_t column, std::string_view text, int16_t advance) {
+    // The print program splits a placed line at its first and last commas and at
+    // line ends, so the text itself must hold no control character.
+    if (printFileState.linesOnPage >= printFileState.pageLength) startPrintPage(printFileState.pageLength);
+    std::string line;
+    line.reserve(text.size() + 16);
+    appendNumber(line, column);
+    line += ',';
+    for (char c : text) {
+        const auto code = static_cast<unsigned char>(c);
+        line += (code < 32 || code == 127 || code == 255) ? ' ' : c;
+    }
+    line += ',';
+    appendNumber(line, advance);
+    writeLine(line);
+    printFileState.linesOnPage = static_cast<int16_t>(printFileState.linesOnPage + advance);
+}

@@ -1,0 +1,154 @@
+// The receipts report: every property of the chosen code range, in code order,
+// with the receipts of its units issued in the chosen date range, one line each,
+// and the property's totals; a heading on every page.
+#include "report/receipts_report.h"
+
+#include <cstring>
+
+#include "data/record_layouts.h"
+#include "data/record_reads.h"
+#include "driver/language_files.h"
+#include "driver/session_settings.h"
+#include "format/dates.h"
+#include "format/edit_masks.h"
+#include "format/text_utils.h"
+#include "report/print_file.h"
+
+ReportParameters reportParameters;
+ReportState reportState;
+
+namespace {
+
+constexpr int16_t pageLines = 66;
+constexpr int16_t titleWidth = 96;
+constexpr int16_t bodyWidth = 135;
+// A detail line goes on a new page once the page holds the heading and 54 lines.
+constexpr int16_t lastDetailLine = 60;
+// The totals' TOTAL line moves to a new page when their rule ended past this line.
+constexpr int16_t lastTotalsLine = 59;
+constexpr const char* amountTemplate = "ZZ,ZZZ,ZZ9";
+
+// Key values and packed dates compare as unsigned bytes.
+bool isGreater(const std::string& a, const std::string& b) {
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    const int c = std::memcmp(a.data(), b.data(), n);
+    return c > 0 || (c == 0 && a.size() > b.size());
+}
+
+std::string trimRight(std::string text) {
+    const std::size_t end = text.find_last_not_of(' ');
+    text.resize(end == std::string::npos ? 0 : end + 1);
+    return text;
+}
+
+// The amount columns are right-justified by the print program.
+void rightJustify() {
+    std::string mode = "D";
+    setPrintMode(mode);
+}
+
+// Property 0012, unit 0305, receipt 7 give 012305V07: the last three digits of the
+// property, the last three of the unit, "V", the receipt number.
+std::string receiptReference() {
+    const std::string unit = unpackDigits(receiptUnitKey());
+    return unit.substr(1, 3) + unit.substr(5, 3) + "V" + unpackDigits(receiptNumber());
+}
+
+}  // namespace
+
+void printReceiptsReport() {
+    int16_t& status = reportState.readStatus;
+    readAtKey(propertiesFile, 0, reportParameters.firstPropertyKey, 1, status);
+    while (status == 0) {
+        const std::string property = propertyCode();
+        if (isGreater(property, reportParameters.lastPropertyKey)) break;
+        reportState.pageNumber = 0;
+        reportState.collectedTotal = 0;
+        reportState.pendingTotal = 0;
+
+        // A property whose owner is missing shows a blank name, not the previous one.
+        clearOwnerName();
+        readAtKey(ownersFile, 0, propertyOwnerCode(), 0, status);
+
+        readAtKey(unitsFile, 0, property, 1, status);
+        while (status == 0) {
+            const std::string unit = unitKey();
+            if (unit.compare(0, 2, property) != 0) break;
+            const std::string lastKey = unit + reportParameters.lastDateKey;
+            readAtKey(receiptsFile, 0, unit + reportParameters.firstDateKey, 1, status);
+            while (status == 0) {
+                if (isGreater(receiptUnitKey() + receiptIssueDate(), lastKey)) break;
+                if (receiptKind() == 'P') printReceiptLine();
+                readNext(receiptsFile, 1, status);
+            }
+            readNext(unitsFile, 1, status);
+        }
+
+        if (reportState.pageNumber > 0) printPropertyTotals();
+        readNext(propertiesFile, 1, status);
+    }
+}
+
+void printPageHeader() {
+    ++reportState.pageNumber;
+    startPrintPage(pageLines);
+    printControl("@e");
+    printAt(1, sessionSettings.firmName, 0);
+    rightJustify();
+    printAt(85, translateText("P\xB7GINA ") + formatByMask("ZZZ9", reportState.pageNumber), 2);  // "PÀGINA "
+
+    const std::string title = translateText("RELACI\xE0 DE REBUTS DE VERTICAL EMESOS ENTRE ") +  // "RELACIÓ ..."
+                              formatDate(reportParameters.firstDateKey, 0, "dma") + translateText(" I ") +
+                              formatDate(reportParameters.lastDateKey, 0, "dma");
+    printAt(centerOffset(title, titleWidth), title, 1);
+
+    const std::string code = unpackDigits(propertyCode());
+    const std::string name = propertyOwnershipMark() == 'P' ? ownerName() : propertyName();
+    const std::string propertyLine = translateText("CORRESPONENTS A LA FINCA ") +
+                                     code.substr(code.size() < 3 ? 0 : code.size() - 3) + " - " + trimRight(name);
+    printAt(centerOffset(propertyLine, titleWidth), propertyLine, 2);
+
+    printControl("q");
+    printAt(1, translateText("REBUT"), 0);
+    printAt(18, translateText("DEPART."), 0);
+    printAt(36, translateText("TITULAR"), 0);
+    printAt(74, translateText("D.EXPED."), 0);
+    printAt(90, translateText("D.COBR."), 0);
+    rightJustify();
+    printAt(107, translateText("    COBRAT"), 0);
+    printAt(126, translateText("   PENDENT"), 1);
+    printAt(1, std::string(bodyWidth, '-'), 1);
+}
+
+void printReceiptLine() {
+    if (reportState.pageNumber == 0) printPageHeader();
+    if (printFileState.linesOnPage > lastDetailLine) printPageHeader();
+    printAt(1, receiptReference(), 0);
+    printAt(18, unitDesignation(), 0);
+    printAt(36, unitHolderName(), 0);
+    printAt(74, formatDate(receiptIssueDate(), 0, "dma"), 0);
+    printAt(90, formatDate(receiptCollectionDate(), 0, "dma"), 0);
+    rightJustify();
+
+    // The column and the total test different letters: "D" is shown and counted
+    // as pending, "C" and "I" as collected, and any other letter but "P" is shown
+    // as collected while it is counted as pending.
+    const char state = receiptCollectionState();
+    const double amount = receiptAmount();
+    printAt(state == 'P' || state == 'D' ? 126 : 107, formatAmount(amountTemplate, amount), 1);
+    if (state == 'C' || state == 'I')
+        reportState.collectedTotal += amount;
+    else
+        reportState.pendingTotal += amount;
+}
+
+void printPropertyTotals() {
+    printAt(107, std::string(29, '-'), 1);
+    // The rule stays under the last receipt; the totals go under a full heading.
+    if (printFileState.linesOnPage > lastTotalsLine) printPageHeader();
+    printAt(74, translateText("TOTAL"), 0);
+    rightJustify();
+    printAt(107, formatAmount(amountTemplate, reportState.collectedTotal), 0);
+    printAt(126, formatAmount(amountTemplate, reportState.pendingTotal), 1);
+    printAt(74, std::string(62, '='), 1);
+}
