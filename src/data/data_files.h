@@ -37,3 +37,10 @@ void openDataFile(int16_t fileNumber, std::string_view name, uint8_t* recordBuff
 void closeAllDataFiles(int16_t& status);
 int16_t findFileSlot(int16_t fileNumber);
 void queryKeyLength(int16_t fileNumber, int16_t keyNumber, int16_t& keyLength, int16_t& recordLength);
+
+// The name rules of openDataFile, for callers that need the same names: the path
+// handed to the record manager (folder + base name + extension, ".dat" by default),
+// the dictionary file under rootDir, and the fatal message in the session language.
+std::string dataFilePath(std::string_view name);
+std::string dataDictionaryName(std::string_view name);
+std::string dataFileOpenMessage(std::string_view name, int16_t status);
