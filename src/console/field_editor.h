@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/term/console.h"
+
 namespace keycode {
 constexpr int16_t backspace = 8, tab = 9, enter = 13, esc = 27;
 constexpr int16_t ctrlC = 3, ctrlV = 22, ctrlY = 25;
@@ -36,6 +38,12 @@ struct KeyboardState {
     bool calculatorOpen = false;
     bool calendarOpen = false;
     MouseState mouse = MouseState::notInitialised;
+    // Where the mouse was last reported (1-based console position).
+    int16_t mouseRow = 0, mouseColumn = 0;
+    // An event read to close an Alt+keypad entry that was a real key of its own:
+    // readKey hands it out next instead of dropping it.
+    bool heldEventWaiting = false;
+    term::InputEvent heldEvent;
 };
 extern KeyboardState keyboardState;
 
@@ -43,5 +51,9 @@ void readKey(int16_t& key, int16_t& button, int16_t& row, int16_t& column);
 void waitKey(int16_t& key);
 void setExitKeys(std::string_view command, std::string_view keyList);
 void setChoiceList(std::string_view list);
+// The key code of a console key event without any modifier folding: the character
+// code, or scan code x 256 for an extended key; 0 for anything else. For readers
+// that poll the console directly (the help viewer).
+int16_t plainKeyCode(const term::InputEvent& event);
 void editField(int16_t& row, int16_t& column, int16_t& lineWidth, std::string& value, int16_t& cursor,
                int16_t& key);
