@@ -16,16 +16,15 @@ namespace {
 struct ReportDataFile {
     int16_t number;
     const char* name;  // under rootDir
-    const char* baseName;
     uint8_t* buffer;
     std::size_t capacity;
 };
 
 const ReportDataFile reportDataFiles[] = {
-    {ownersFile, "DADES\\PropietV", "PropietV", recordBuffers.owner, sizeof recordBuffers.owner},
-    {propertiesFile, "DADES\\FinquesV", "FinquesV", recordBuffers.property, sizeof recordBuffers.property},
-    {unitsFile, "DADES\\DepartaV", "DepartaV", recordBuffers.unit, sizeof recordBuffers.unit},
-    {receiptsFile, "DADES\\CobramV", "CobramV", recordBuffers.receipt, sizeof recordBuffers.receipt},
+    {ownersFile, "DADES\\PropietV", recordBuffers.owner, sizeof recordBuffers.owner},
+    {propertiesFile, "DADES\\FinquesV", recordBuffers.property, sizeof recordBuffers.property},
+    {unitsFile, "DADES\\DepartaV", recordBuffers.unit, sizeof recordBuffers.unit},
+    {receiptsFile, "DADES\\CobramV", recordBuffers.receipt, sizeof recordBuffers.receipt},
 };
 
 bool isGreater(const std::string& a, const std::string& b) {
@@ -45,8 +44,8 @@ std::string missingReportDataFiles() {
     std::string missing;
     for (const ReportDataFile& f : reportDataFiles) {
         const std::string name = sessionSettings.rootDir + f.name;
-        if (os::fileExists(name + ".dat")) continue;
-        if (os::fileExists(sessionSettings.rootDir + "ddf\\" + f.baseName + ".xdf")) continue;
+        if (os::fileExists(dataFilePath(name))) continue;
+        if (os::fileExists(dataDictionaryName(name))) continue;
         if (!missing.empty()) missing += ", ";
         missing += name;
     }
