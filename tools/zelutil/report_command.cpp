@@ -13,6 +13,7 @@
 #include "platform/os/os.h"
 #include "platform/term/console.h"
 #include "report/print_file.h"
+#include "report/receipts_report.h"
 #include "report/report_run.h"
 #include "tools/zelutil/commands.h"
 
@@ -104,8 +105,11 @@ int zelutilReport(int argc, char** argv) {
     if (!isDateTextGood(lastDate)) return badUsage("not a valid date: --to ", lastDate);
     if (!isCodeTextGood(firstCode)) return badUsage("not a property code: --first ", firstCode);
     if (!isCodeTextGood(lastCode)) return badUsage("not a property code: --last ", lastCode);
-    if (!packReportParameters(firstDate, lastDate, firstCode, lastCode))
-        return badUsage("the first date is after the last, or the first code is greater than the last");
+    if (!packReportParameters(firstDate, lastDate, firstCode, lastCode)) {
+        if (reportParameters.firstDateKey > reportParameters.lastDateKey)
+            return badUsage("the first date is after the last: ", firstDate + " > " + lastDate);
+        return badUsage("the first property code is greater than the last: ", firstCode + " > " + lastCode);
+    }
 
     // The data layer ends the program after a message box when a file cannot be
     // opened; a batch run says so on stderr and fails instead, so look first.
