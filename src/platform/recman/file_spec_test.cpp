@@ -1,0 +1,129 @@
+#include "platform/recman/file_spec.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "platform/recman/btrcall.h"
+#include "platform/recman/recman_test_support.h"
+
+using namespace recman;
+using recmantest::makeSpec;
+
+namespace {
+
+std::string normalize(const std::string& block, int key, const std::string& value) {
+    FileSpecification spec;
+    EXPECT_EQ(parseSpecification(reinterpret_cast<const uint8_t*>(block.data()), block.size(), spec), 0);
+    return normalizeKey(spec, spec.keys[key], reinterpret_cast<const uint8_t*>(value.data()), value.size());
+}
+
+std::string identityAcs() {
+    std::string t(256, '\0');
+    for (int i = 0; i < 256; ++i) t[i] = static_cast<char>(i);
+    return t;
+}
+
+}  // namespace
+
+TEST(FileSpec, KeysAreRunsOfSegments) {
+    const std::string block = makeSpec(40, {{{1, 4, 0x0004}}, {{5, 10, 0x0001}, {15, 2, 0x0004}}, {{20, 3, 0}}});
+    FileSpecification spec;
+    ASSERT_EQ(parseSpecification(reinterpret_cast<const uint8_t*>(block.data()), block.size(), spec), 0);
+    EXPECT_EQ(spec.recordLength, 40);
+    ASSERT_EQ(spec.keys.size(), 3u);
+    EXPECT_EQ(spec.keys[0].length, 4);
+    EXPECT_FALSE(spec.keys[0].duplicates);
+    EXPECT_EQ(spec.keys[1].length, 12);
+    EXPECT_TRUE(spec.keys[1].duplicates);
+    ASSERT_EQ(spec.keys[1].segments.size(), 2u);
+    EXPECT_EQ(spec.keys[1].segments[1].offset, 14);
+    EXPECT_EQ(spec.keys[2].length, 3);
+    EXPECT_FALSE(spec.hasAlternate);
+    EXPECT_EQ(spec.block, block);
+}
+
+TEST(FileSpec, BlockKeptUpToTheEndOfTheCollatingSequence) {
+    std::string block = makeSpec(10, {{{1, 4, 0x0020}}}, 0, identityAcs());
+    block[6] = 9;  // a record count offered to create is not kept
+    const std::string offered = block + std::string(100, ' ');
+    FileSpecification spec;
+    ASSERT_EQ(parseSpecification(reinterpret_cast<const uint8_t*>(offered.data()), offered.size(), spec), 0);
+    EXPECT_TRUE(spec.hasAlternate);
+    ASSERT_EQ(spec.block.size(), 16u + 16 + 265);
+    EXPECT_EQ(spec.block[6], 0);
+    EXPECT_EQ(spec.block.substr(32), block.substr(32));
+}
+
+TEST(FileSpec, BadSpecificationsAreRefused) {
+    const std::string good = makeSpec(20, {{{1, 4, 0}}});
+    std::string zeroRecord = good;
+    recmantest::put16(zeroRecord, 0, 0);
+    std::string tooManyKeys = good;
+    recmantest::put16(tooManyKeys, 4, 500);
+    struct Case {
+        const char* what;
+        std::string block;
+        int16_t status;
+    } cases[] = {
+        {"shorter than the header", good.substr(0, 10), statusInvalidRecordLength},
+        {"record length 0", zeroRecord, statusInvalidRecordLength},
+        {"absurd number of keys", tooManyKeys, statusInvalidKeyCount},
+        {"descriptors cut off", good.substr(0, 24), statusInvalidKeyCount},
+        {"more keys than descriptors", makeSpec(20, {{{1, 4, 0}}}).substr(0, 16) + makeSpec(20, {{{1, 4, 0x10}}}).substr(16),
+         statusInvalidKeyCount},
+        {"segment past the record", makeSpec(20, {{{18, 4, 0}}}), statusInvalidKeyPosition},
+        {"segment at position 0", makeSpec(20, {{{0, 4, 0}}}), statusInvalidKeyPosition},
+        {"segment of length 0", makeSpec(20, {{{1, 0, 0}}}), statusInvalidKeyLength},
+        {"key longer than 255", makeSpec(600, {{{1, 200, 0}, {201, 200, 0}}}), statusInvalidKeyLength},
+        {"collated segment without a sequence", makeSpec(20, {{{1, 4, 0x0020}}}), statusInvalidAcs},
+        {"spaces only (no dictionary)", std::string(1536, ' '), statusInvalidKeyCount},
+    };
+    for (const Case& c : cases) {
+        FileSpecification spec;
+        EXPECT_EQ(parseSpecification(reinterpret_cast<const uint8_t*>(c.block.data()), c.block.size(), spec), c.status)
+            << c.what;
+    }
+    FileSpecification spec;
+    EXPECT_EQ(parseSpecification(nullptr, 100, spec), statusInvalidRecordLength);
+}
+
+TEST(FileSpec, RandomBlocksNeverCrash) {
+    std::mt19937 rng(7);
+    for (int i = 0; i < 3000; ++i) {
+        std::string block(rng() % 400, '\0');
+        for (char& ch : block) ch = static_cast<char>(rng());
+        if (block.size() >= 6 && i % 2 == 0) {  // plausible key counts reach the descriptors
+            block[4] = static_cast<char>(rng() % 8);
+            block[5] = 0;
+        }
+        FileSpecification spec;
+        if (parseSpecification(reinterpret_cast<const uint8_t*>(block.data()), block.size(), spec) != 0) continue;
+        for (const KeyDefinition& k : spec.keys) {
+            std::string record(spec.recordLength, 'x');
+            const std::string raw = extractKey(k, reinterpret_cast<const uint8_t*>(record.data()));
+            EXPECT_EQ(raw.size(), k.length);
+            EXPECT_EQ(normalizeKey(spec, k, nullptr, 0).size(), k.length);
+        }
+    }
+}
+
+TEST(FileSpec, NormalisedFormsCompareInIndexOrder) {
+    std::string reversed(256, '\0');
+    for (int i = 0; i < 256; ++i) reversed[i] = static_cast<char>(255 - i);
+    const std::string block =
+        makeSpec(20, {{{1, 2, 0x0004}}, {{3, 2, 0x0020}}, {{5, 2, 0x0040}}, {{7, 2, 0x0400}}, {{9, 2, 0x0044}}}, 0,
+                 reversed);
+    // Binary: little-endian numbers; a short value is extended with zero bytes first.
+    EXPECT_EQ(normalize(block, 0, std::string("\x01\x02", 2)), std::string("\x02\x01", 2));
+    EXPECT_EQ(normalize(block, 0, std::string("\x01", 1)), std::string("\x00\x01", 2));
+    EXPECT_LT(normalize(block, 0, std::string("\xFF\x00", 2)), normalize(block, 0, std::string("\x00\x01", 2)));
+    // Collated through the table.
+    EXPECT_EQ(normalize(block, 1, "AB"), std::string("\xBE\xBD", 2));
+    // Descending: inverted.
+    EXPECT_EQ(normalize(block, 2, "AB"), std::string("\xBE\xBD", 2));
+    // Case-blind.
+    EXPECT_EQ(normalize(block, 3, "aZ"), "AZ");
+    // Binary and descending: reversed, then inverted.
+    EXPECT_EQ(normalize(block, 4, std::string("\x01\x00", 2)), std::string("\xFF\xFE", 2));
+}
