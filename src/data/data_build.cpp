@@ -67,6 +67,7 @@ std::string encodeSpecification(const DataFileSpec& spec) {
     put16(s, 2, spec.pageSize);
     put16(s, 4, static_cast<uint32_t>(spec.keys.size()));
     put32(s, 6, spec.recordCount);
+    put16(s, 10, spec.fileFlags);
     std::size_t at = 16;
     for (const auto& key : spec.keys) {
         for (std::size_t i = 0; i < key.size(); ++i) {
@@ -93,6 +94,7 @@ bool decodeSpecification(std::string_view bytes, DataFileSpec& spec) {
     spec.pageSize = get16(bytes, 2);
     const unsigned keys = get16(bytes, 4);
     spec.recordCount = get32(bytes, 6);
+    spec.fileFlags = get16(bytes, 10);
     std::size_t at = 16;
     for (unsigned k = 0; k < keys; ++k) {
         std::vector<KeySegmentSpec> key;
@@ -277,6 +279,7 @@ int16_t beginDataFileLoad(DataFileLoad& load, std::string_view path) {
         return status;
     }
     load.recordLength = spec[0] | (spec[1] << 8);
+    load.variableLength = (spec[10] & 0x01) != 0;
 
     uint8_t none[1] = {0};
     length = 0;
@@ -291,7 +294,8 @@ int16_t beginDataFileLoad(DataFileLoad& load, std::string_view path) {
 
 int16_t loadDataRecord(DataFileLoad& load, std::string_view record) {
     if (!load.open) return recman::statusFileNotOpen;
-    if (record.size() != static_cast<std::size_t>(load.recordLength) || record.size() > dataBufferSize)
+    const std::size_t fixed = static_cast<std::size_t>(load.recordLength);
+    if (record.size() > dataBufferSize || record.size() < fixed || (!load.variableLength && record.size() != fixed))
         return recman::statusInvalidRecordLength;
     static uint8_t data[dataBufferSize];
     std::memcpy(data, record.data(), record.size());

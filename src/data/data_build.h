@@ -42,6 +42,7 @@ struct DataFileSpec {
     uint16_t pageSize = 1024;
     std::vector<std::vector<KeySegmentSpec>> keys;  // key 0 first
     uint32_t recordCount = 0;                       // as the statistics report it
+    uint16_t fileFlags = 0;                         // 0x0001: records may be longer than recordLength
     bool hasCollatingSequence = false;
     std::string collatingName;                      // 8 bytes, blank padded
     std::array<uint8_t, 256> collatingTable{};
@@ -101,13 +102,15 @@ int16_t createDataFile(std::string_view path, std::string_view specification);
 struct DataFileLoad {
     uint8_t positionBlock[128] = {};
     int32_t recordLength = 0;
+    bool variableLength = false;
     long long inserted = 0;
     bool open = false;
     bool inTransaction = false;
 };
 int16_t beginDataFileLoad(DataFileLoad& load, std::string_view path);
-// Inserts one record; a record whose length is not the file's record length is
-// refused with status 28 (invalid record length) before it reaches the file.
+// Inserts one record; a record whose length is not the file's record length (or,
+// in a file of variable-length records, shorter than it) is refused with status 28
+// (invalid record length) before it reaches the file.
 int16_t loadDataRecord(DataFileLoad& load, std::string_view record);
 // Ends (keep = true) or aborts the transaction, then closes the file.
 int16_t endDataFileLoad(DataFileLoad& load, bool keep);

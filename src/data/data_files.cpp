@@ -86,9 +86,8 @@ std::string openFailureMessage(std::string_view name, int16_t status) {
 }
 
 [[noreturn]] void failDataFileOpen(std::string_view name, int16_t status) {
-    std::string message = openFailureMessage(name, status);
-    showMessageBox(12, message);
-    term::beep();
+    showDataFileFailure(name, status);
+    // Keys typed ahead must not answer a message the operator has not seen.
     term::flushInput();
     int16_t key = 0;
     waitKey(key);
@@ -283,3 +282,10 @@ std::string dataDictionaryName(std::string_view name) {
 }
 
 std::string dataFileOpenMessage(std::string_view name, int16_t status) { return openFailureMessage(name, status); }
+
+void showDataFileFailure(std::string_view name, int16_t status) {
+    std::string message = openFailureMessage(name, status);
+    dataFileTable.failureMessage = message;
+    showMessageBox(12, message);
+    term::beep();
+}

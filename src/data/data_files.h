@@ -27,6 +27,8 @@ struct DataFileTable {
     uint8_t scratchPositionBlock[128] = {};
     // Saved lock modes: pairs of bytes (slot, mode), newest last.
     std::string lockStack;
+    // The message of the last open that failed, as shown before the program ended.
+    std::string failureMessage;
 };
 extern DataFileTable dataFileTable;
 
@@ -44,3 +46,5 @@ void queryKeyLength(int16_t fileNumber, int16_t keyNumber, int16_t& keyLength, i
 std::string dataFilePath(std::string_view name);
 std::string dataDictionaryName(std::string_view name);
 std::string dataFileOpenMessage(std::string_view name, int16_t status);
+// Shows that message about row 12 with a beep; the box stays open for the caller.
+void showDataFileFailure(std::string_view name, int16_t status);
