@@ -323,12 +323,25 @@ TEST_F(ReceiptsReportTest, APrintFileThatCannotBeWrittenIsReported) {
     EXPECT_EQ(numberFormatState.displayCurrency, "E");
 }
 
-TEST_F(ReceiptsReportTest, MissingDataFilesAreNamedBeforeAnyOpen) {
-    EXPECT_EQ(missingReportDataFiles(), "");  // dictionaries present: files would be created
+TEST_F(ReceiptsReportTest, DataFilesThatCannotBeOpenedAreNamedBeforeAnyOpen) {
+    // Without the data folder nothing can be created.
+    EXPECT_NE(checkReportDataFiles().find(root.path() + "DADES\\CobramV: cannot be created from its dictionary"),
+              std::string::npos);
+    // Dictionaries present: the missing files are created from them.
+    ASSERT_TRUE(os::makeDirectories(root / "DADES"));
+    EXPECT_EQ(checkReportDataFiles(), "");
+    EXPECT_TRUE(testsupport::fileExists(root / "DADES/CobramV.dat"));
+    int16_t status = 0;
+    closeAllDataFiles(status);
+
+    ASSERT_TRUE(os::removeFile(root / "DADES/CobramV.dat"));
     ASSERT_TRUE(os::removeFile(root / "ddf/CobramV.xdf"));
-    EXPECT_EQ(missingReportDataFiles(), root.path() + "DADES\\CobramV");
-    ASSERT_EQ(buildSuiteDataFile(root.path(), receiptsFile, {}), 0);
-    EXPECT_EQ(missingReportDataFiles(), "");
+    writeFile(root / "DADES/DepartaV.dat", "not a data file");
+    const std::string problems = checkReportDataFiles();
+    EXPECT_NE(problems.find(root.path() + "DADES\\DepartaV: cannot be opened (status "), std::string::npos) << problems;
+    EXPECT_NE(problems.find(root.path() + "DADES\\CobramV: neither the file nor its dictionary"), std::string::npos)
+        << problems;
+    EXPECT_EQ(problems.find("PropietV"), std::string::npos) << problems;
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 
 #include <cstring>
 
+#include "data/data_build.h"
 #include "data/data_files.h"
 #include "data/record_layouts.h"
 #include "driver/session_settings.h"
 #include "format/dates.h"
 #include "format/edit_masks.h"
 #include "platform/os/os.h"
+#include "platform/recman/btrcall.h"
 #include "report/print_file.h"
 #include "report/receipts_report.h"
 
@@ -40,16 +42,39 @@ void openReportDataFiles(int16_t& status) {
         openDataFile(f.number, sessionSettings.rootDir + f.name, f.buffer, f.capacity, status);
 }
 
-std::string missingReportDataFiles() {
-    std::string missing;
+std::string checkReportDataFiles() {
+    std::string problems;
     for (const ReportDataFile& f : reportDataFiles) {
         const std::string name = sessionSettings.rootDir + f.name;
-        if (os::fileExists(dataFilePath(name))) continue;
-        if (os::fileExists(dataDictionaryName(name))) continue;
-        if (!missing.empty()) missing += ", ";
-        missing += name;
+        const std::string path = dataFilePath(name);
+        std::string reason;
+        if (!os::fileExists(path)) {
+            std::string specification;
+            if (!readDictionary(dataDictionaryName(name), specification) || specification.empty()) {
+                reason = "neither the file nor its dictionary " + os::mapPath(dataDictionaryName(name)) + " exists";
+            } else if (int16_t created = createDataFile(path, specification); created != 0) {
+                reason = "cannot be created from its dictionary (status " + std::to_string(created) + ")";
+            }
+        }
+        if (reason.empty()) {
+            uint8_t positionBlock[128] = {};
+            uint8_t owner[5] = {};
+            uint32_t length = 0;
+            std::string key = path;
+            key += '\0';
+            const int16_t opened = btrcall(recman::opOpen, positionBlock, owner, &length, key.data(),
+                                           static_cast<uint8_t>(path.size() < 255 ? path.size() : 255),
+                                           recman::openNormal);
+            if (opened == 0) {
+                length = 0;
+                btrcall(recman::opClose, positionBlock, owner, &length, key.data(), 0, 0);
+            } else if (opened != recman::statusFileLocked) {
+                reason = "cannot be opened (status " + std::to_string(opened) + ")";
+            }
+        }
+        if (!reason.empty()) problems += name + ": " + reason + "\n";
     }
-    return missing;
+    return problems;
 }
 
 bool packReportParameters(std::string_view firstDate, std::string_view lastDate, std::string_view firstCode,

@@ -12,10 +12,12 @@
 // can be neither opened nor created ends the program through the data layer.
 void openReportDataFiles(int16_t& status);
 
-// The data files that the report would fail to open: for each of the four, when
-// neither the data file nor its dictionary (from which it would be created)
-// exists, its name as openReportDataFiles passes it. Empty when all can be opened.
-std::string missingReportDataFiles();
+// Tries each of the four files the way openReportDataFiles will, without the data
+// layer's fatal path: a missing file is created from its dictionary, an existing
+// one is opened and closed again. Returns a line per file that cannot be opened
+// (its name as openReportDataFiles passes it and the reason), or "" when all can.
+// A file locked by another program counts as openable: the open waits for it.
+std::string checkReportDataFiles();
 
 // Packs the four values of the parameter panel into reportParameters, as typed:
 // the dates as typed dates, the codes with "0" in front. The parameters are

@@ -113,10 +113,9 @@ int zelutilReport(int argc, char** argv) {
 
     // The data layer ends the program after a message box when a file cannot be
     // opened; a batch run says so on stderr and fails instead, so look first.
-    const std::string missing = missingReportDataFiles();
-    if (!missing.empty()) {
-        std::fprintf(stderr, "zelutil report: cannot open the data files %s (neither the file nor its dictionary in %s)\n",
-                     missing.c_str(), os::mapPath(sessionSettings.rootDir + "ddf").c_str());
+    const std::string problems = checkReportDataFiles();
+    if (!problems.empty()) {
+        std::fprintf(stderr, "zelutil report: a data file cannot be opened:\n%s", problems.c_str());
         return 1;
     }
 

@@ -158,6 +158,13 @@ TEST_F(ReportCommandTest, AMissingDataFileIsNamedAndFails) {
     EXPECT_FALSE(testsupport::fileExists(tmp / "zelprint.tmp"));
 }
 
+TEST_F(ReportCommandTest, ABrokenDataFileIsNamedAndFailsWithoutWaitingForAKey) {
+    writeFile(root / "DADES/CobramV.dat", "this is not a data file");
+    const Outcome o = run({"--from", "1/3/2024", "--to", "20/3/2024"});
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_NE(o.err.find("DADES\\CobramV: cannot be opened"), std::string::npos) << o.err;
+}
+
 TEST_F(ReportCommandTest, APrintFileThatCannotBeWrittenFails) {
     env.set("ZELTMP", (tmp / "missing").c_str());
     const Outcome o = run({"--from", "1/3/2024", "--to", "20/3/2024"});
