@@ -1,0 +1,320 @@
+#include "driver/form_file.h"
+
+#include "driver/form_items.h"
+#include "driver/language_files.h"
+#include "driver/program_driver.h"
+#include "driver/session_settings.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using testsupport::cp850;
+using testsupport::TempDir;
+using testsupport::writeFile;
+
+namespace {
+
+class FormFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        reset();
+        sessionSettings.rootDir = root_.path();
+        sessionSettings.languageCode = "CAT";
+        programDriver.moduleName = "PROVA";
+    }
+    void TearDown() override { reset(); }
+    static void reset() {
+        sessionSettings = SessionSettings{};
+        programDriver = ProgramDriverState{};
+        languageFileState = LanguageFileState{};
+        formTables = FormTables{};
+    }
+    std::string load(const std::string& contents) {
+        writeFile(root_ / "FORMS/PROVA.JPN", contents);
+        return loadForm("PROVA");
+    }
+
+    TempDir root_;
+};
+
+// Two panels and one list, with comments where the loader must skip them.
+const std::string kForm =
+    "' The test form\r\n"
+    "2,3\r\n"
+    "  ' panel 1: two fields\r\n"
+    "\"1b,0d,4f00\",2,2,3,1,12,80\r\n"
+    "2,3,\"Nom: \",10,0,0,8,0,0,\"\"\r\n"
+    "4,3,\"Data, ara: \",10,0,2,1,1,1,\"\"\r\n"
+    "'panel 2\r\n"
+    "\"0d\",1,0,15,20,19,60\r\n"
+    "2,3,\"Confirmeu \",1,0,1,0,0,0,\"|S,S\xA1|N,No\"\r\n"
+    "' the lists\r\n"
+    "1\r\n"
+    "506,0,5,20,20,58,0,\"CODI_NOM\",0\r\n";
+
+TEST_F(FormFileTest, LoadsPanelsFieldsAndLists) {
+    ASSERT_EQ(load(kForm), "");
+    const FormTables& t = formTables;
+    EXPECT_EQ(t.loadError, "");
+    EXPECT_EQ(t.panelCount, 2);
+    EXPECT_EQ(t.maxFields, 3);
+    EXPECT_EQ(t.lookupCount, 1);
+    ASSERT_EQ(t.formPanels.size(), 3u);
+    ASSERT_EQ(t.formFields.size(), 3u);
+    ASSERT_EQ(t.formFields[1].size(), 4u);
+    ASSERT_EQ(t.lookupLists.size(), 2u);
+
+    const FormPanel& p1 = t.formPanels[1];
+    EXPECT_EQ(p1.exitKeys, "1b,0d,4f00");
+    EXPECT_EQ(p1.fieldCount, 2);
+    EXPECT_EQ(p1.nextPanel, 2);
+    EXPECT_EQ(p1.frameTop, 3);
+    EXPECT_EQ(p1.frameLeft, 1);
+    EXPECT_EQ(p1.frameBottom, 12);
+    EXPECT_EQ(p1.frameRight, 80);
+
+    const FormField& f1 = t.formFields[1][1];
+    EXPECT_EQ(f1.row, 2);
+    EXPECT_EQ(f1.labelColumn, 3);
+    EXPECT_EQ(f1.label, "Nom: ");
+    EXPECT_EQ(f1.width, 10);
+    EXPECT_EQ(f1.flags, 8);
+    EXPECT_EQ(f1.value, std::string(10, ' '));
+    const FormField& f2 = t.formFields[1][2];
+    EXPECT_EQ(f2.label, "Data, ara: ");
+    EXPECT_EQ(f2.clearWidth, 2);
+    EXPECT_EQ(f2.flags, 1);
+    EXPECT_EQ(f2.fieldType, 1);
+    EXPECT_EQ(f2.lookupList, 1);
+    EXPECT_EQ(t.formFields[2][1].choices, "|S,S\xA1|N,No");
+    EXPECT_EQ(t.formFields[2][1].value, " ");
+    EXPECT_EQ(t.formFields[1][3].label, "");  // room for maxFields, undefined beyond fieldCount
+
+    const LookupList& l = t.lookupLists[1];
+    EXPECT_EQ(l.dataFile, 506);
+    EXPECT_EQ(l.keyNumber, 0);
+    EXPECT_EQ(l.boxTop, 5);
+    EXPECT_EQ(l.boxLeft, 20);
+    EXPECT_EQ(l.boxBottom, 20);
+    EXPECT_EQ(l.boxRight, 58);
+    EXPECT_EQ(l.searchPanel, 0);
+    EXPECT_EQ(l.heading, "CODI_NOM");
+    EXPECT_EQ(l.nestedList, 0);
+}
+
+TEST_F(FormFileTest, CommentInsideAFieldListIsData) {
+    ASSERT_EQ(load("1,1\r\n\"0d\",1,0,0,0,0,0\r\n'note\r\n2,3,\"A\",1,0,0,0,0,\"\"\r\n"), "");
+    const FormField& f = formTables.formFields[1][1];
+    EXPECT_EQ(f.row, 0);  // the comment line was read as the row
+    EXPECT_EQ(f.labelColumn, 2);
+    EXPECT_EQ(f.label, "3");
+    EXPECT_EQ(f.width, 0);
+    EXPECT_EQ(f.value, "");
+    EXPECT_EQ(f.lineWidth, 1);
+    EXPECT_EQ(f.choices, "");
+    EXPECT_EQ(formTables.lookupCount, 0);
+}
+
+TEST_F(FormFileTest, EmptyLineBetweenPanelsShiftsTheNextPanel) {
+    ASSERT_EQ(load("2,0\r\n\"1b\",0,0,0,0,0,0\r\n\r\n\"0d\",0,0,1,2,3\r\n"), "");
+    const FormPanel& p2 = formTables.formPanels[2];
+    EXPECT_EQ(p2.exitKeys, "");
+    EXPECT_EQ(p2.fieldCount, 0);  // "0d" read as a number
+    EXPECT_EQ(p2.frameTop, 0);
+    EXPECT_EQ(p2.frameLeft, 1);
+    EXPECT_EQ(p2.frameRight, 3);
+}
+
+TEST_F(FormFileTest, ItemsSpreadOverLinesAndNumbersSeparatedByBlanks) {
+    ASSERT_EQ(load("1 4\r\n\"0d\" , 1\r\n0 1 2 3 4\r\n7\r\n8\r\nLabel with trailing blanks  \r\n3 0 0 0 2 0\r\nfree text\r\n"), "");
+    const FormPanel& p = formTables.formPanels[1];
+    EXPECT_EQ(formTables.maxFields, 4);
+    EXPECT_EQ(p.exitKeys, "0d");
+    EXPECT_EQ(p.frameRight, 4);
+    const FormField& f = formTables.formFields[1][1];
+    EXPECT_EQ(f.row, 7);
+    EXPECT_EQ(f.labelColumn, 8);
+    EXPECT_EQ(f.label, "Label with trailing blanks  ");
+    EXPECT_EQ(f.width, 3);
+    EXPECT_EQ(f.fieldType, 2);
+    EXPECT_EQ(f.choices, "free text");
+}
+
+TEST_F(FormFileTest, ExactlyTheAnnouncedListsAreRead) {
+    std::string form = "1,0\r\n\"1b\",0,0,0,0,0,0\r\n3\r\n";
+    for (int i = 1; i <= 3; ++i) form += "50" + std::to_string(i) + ",1,2,3,4,5,0,\"L" + std::to_string(i) + "\"," +
+                                         std::to_string(i == 1 ? 2 : 0) + "\r\n";
+    form += "this,is,not,read\r\n\"and neither\r\n";
+    ASSERT_EQ(load(form), "");
+    ASSERT_EQ(formTables.lookupLists.size(), 4u);
+    EXPECT_EQ(formTables.lookupLists[1].heading, "L1");
+    EXPECT_EQ(formTables.lookupLists[1].nestedList, 2);
+    EXPECT_EQ(formTables.lookupLists[3].dataFile, 503);
+    EXPECT_EQ(formTables.lookupLists[3].heading, "L3");
+}
+
+TEST_F(FormFileTest, FileEndingAfterThePanelsHasNoLists) {
+    for (const std::string tail : {"", "\r\n' only a comment\r\n", "0\r\nwhatever follows\r\n"}) {
+        ASSERT_EQ(load("1,0\r\n\"1b\",0,0,0,0,0,0\r\n" + tail), "") << tail;
+        EXPECT_EQ(formTables.lookupCount, 0);
+        EXPECT_EQ(formTables.lookupLists.size(), 1u);
+    }
+}
+
+TEST_F(FormFileTest, LabelsChoicesAndHeadingsAreTranslated) {
+    writeFile(root_ / "LOCALE/PROVA.LNG",
+              "\"Nom: \",\"Nome: \",\"Nom: oc\",\"Nombre: \"\r\n"
+              "\"|S,S\xA1|N,No\",x,y,\"|S,S\xA1|N,No es\"\r\n"
+              "CODI_NOM,a,b,CODIGO_NOMBRE\r\n");
+    sessionSettings.languageCode = "SPA";
+    ASSERT_EQ(load(kForm), "");
+    EXPECT_EQ(formTables.formFields[1][1].label, "Nombre: ");
+    EXPECT_EQ(formTables.formFields[1][1].value, std::string(10, ' '));
+    EXPECT_EQ(formTables.formFields[1][2].label, "Data, ara: ");  // no record
+    EXPECT_EQ(formTables.formFields[2][1].choices, "|S,S\xA1|N,No es");
+    EXPECT_EQ(formTables.lookupLists[1].heading, "CODIGO_NOMBRE");
+    EXPECT_EQ(formTables.formPanels[1].exitKeys, "1b,0d,4f00");  // never translated
+}
+
+TEST_F(FormFileTest, FailuresLeaveEmptyTablesAndSayWhy) {
+    struct Case { const char* what; std::string contents; std::string problem; };
+    const std::string panel1 = "\"1b\",1,0,0,0,0,0\r\n";
+    const std::string field = "1,1,\"A\",1,0,0,0,0,0,\"\"\r\n";
+    const std::vector<Case> cases = {
+        {"empty file", "", "no defineix cap panell"},
+        {"only comments", "' nothing\r\n  ' more\r\n", "no defineix cap panell"},
+        {"no panels", "0,5\r\n", "no defineix cap panell (nombre de panells 0)"},
+        {"negative panels", "-1,5\r\n", "no defineix cap panell (nombre de panells -1)"},
+        {"too many panels", "256,1\r\n", "el nombre de panells (256) passa del m\x85xim de 255"},
+        {"negative max fields", "1,-1\r\n", "el nombre m\x85xim de camps (-1) ha de ser de 0 a 255"},
+        {"huge max fields", "1,30000\r\n", "el nombre m\x85xim de camps (30000) ha de ser de 0 a 255"},
+        {"beyond 16 bits", "1,40000\r\n", "hi ha un valor num\x8A" "ric que no cap en 16 bits (cap\x87" "alera)"},
+        {"far beyond 16 bits", "99999999999999999999999,1\r\n",
+         "hi ha un valor num\x8A" "ric que no cap en 16 bits (cap\x87" "alera)"},
+        {"ends inside header", "1\r\n", "s'acaba a mig registre (cap\x87" "alera)"},
+        {"ends inside panel", "1,1\r\n\"1b\",1,0,0\r\n", "s'acaba a mig registre (panell 1)"},
+        {"ends inside field", "1,1\r\n" + panel1 + "1,1,\"A\",1,0\r\n", "s'acaba a mig registre (panell 1, camp 1)"},
+        {"ends before panel 2", "2,1\r\n" + panel1 + field, "s'acaba abans del panell 2"},
+        {"more fields than the maximum", "1,1\r\n\"1b\",2,0,0,0,0,0\r\n" + field + field,
+         "el panell 1 t\x82 2 camps i el m\x85xim \x82s 1"},
+        {"negative field count", "1,1\r\n\"1b\",-2,0,0,0,0,0\r\n", "el panell 1 t\x82 -2 camps i el m\x85xim \x82s 1"},
+        {"negative width", "1,1\r\n" + panel1 + "1,1,\"A\",-1,0,0,0,0,0,\"\"\r\n",
+         "una amplada \x82s negativa (panell 1, camp 1)"},
+        {"negative clear width", "1,1\r\n" + panel1 + "1,1,\"A\",1,0,-5,0,0,0,\"\"\r\n",
+         "una amplada \x82s negativa (panell 1, camp 1)"},
+        {"too many lists", "1,1\r\n" + panel1 + field + "300\r\n", "el nombre de llistes (300) ha de ser de 0 a 255"},
+        {"negative lists", "1,1\r\n" + panel1 + field + "-1\r\n", "el nombre de llistes (-1) ha de ser de 0 a 255"},
+        {"ends inside a list", "1,1\r\n" + panel1 + field + "1\r\n506,0,1,1\r\n", "s'acaba a mig registre (llista 1)"},
+        {"ends before list 2", "1,1\r\n" + panel1 + field + "2\r\n506,0,1,1,5,5,0,\"H\",0\r\n",
+         "s'acaba abans de la llista 2"},
+        {"next panel missing", "1,0\r\n\"1b\",0,2,0,0,0,0\r\n", "el panell 1 continua en el panell 2, que no existeix"},
+        {"field names a missing list", "1,1\r\n" + panel1 + "1,1,\"A\",1,0,0,0,0,1,\"\"\r\n",
+         "el panell 1, camp 1 obre la llista 1, que no existeix"},
+        {"search panel missing", "1,1\r\n" + panel1 + field + "1\r\n506,0,1,1,5,5,3,\"H\",0\r\n",
+         "la llista 1 demana el panell de cerca 3, que no existeix"},
+        {"nested list missing", "1,1\r\n" + panel1 + field + "1\r\n506,0,1,1,5,5,0,\"H\",2\r\n",
+         "la llista 1 obre la llista 2, que no existeix"},
+        {"text too long", "1,1\r\n" + panel1 + "1,1,\"" + std::string(40000, 'x') + "\",1,0,0,0,0,0,\"\"\r\n",
+         "hi ha un text massa llarg (panell 1, camp 1)"},
+    };
+    const std::string prefix = "FITXER DE FORMULARI " + root_.path() + "FORMS\\PROVA.JPN: ";
+    for (const auto& c : cases) {
+        ASSERT_EQ(load(kForm), "");
+        const std::string error = load(c.contents);
+        EXPECT_EQ(error, prefix + c.problem + ".") << c.what;
+        EXPECT_EQ(formTables.loadError, error) << c.what;
+        EXPECT_EQ(formTables.panelCount, 0) << c.what;
+        EXPECT_EQ(formTables.maxFields, 0) << c.what;
+        EXPECT_EQ(formTables.lookupCount, 0) << c.what;
+        EXPECT_TRUE(formTables.formPanels.empty()) << c.what;
+        EXPECT_TRUE(formTables.formFields.empty()) << c.what;
+        EXPECT_TRUE(formTables.lookupLists.empty()) << c.what;
+    }
+}
+
+TEST_F(FormFileTest, MissingFile) {
+    ASSERT_EQ(load(kForm), "");
+    EXPECT_EQ(loadForm("ABSENT"), "FITXER DE FORMULARI " + root_.path() + "FORMS\\ABSENT.JPN: no es pot obrir.");
+    EXPECT_TRUE(formTables.formPanels.empty());
+    sessionSettings.rootDir = root_.path() + "nowhere/";
+    EXPECT_NE(loadForm("PROVA"), "");
+}
+
+TEST_F(FormFileTest, DamagedFilesNeitherCrashNorHang) {
+    std::string junk;
+    for (unsigned i = 0; i < 300000; ++i) junk += static_cast<char>((i * 7919u) % 256);
+    const std::vector<std::string> files = {
+        junk,
+        std::string(100000, ','),
+        std::string(100000, '\n'),
+        "\"",
+        "1,1\r\n\"" + std::string(100000, 'q'),
+        "1,0\r\n" + std::string(100000, '\''),
+        "255,255\r\n",
+        std::string("\x00\x00\x00", 3),
+    };
+    for (const auto& f : files) {
+        const std::string error = load(f);
+        EXPECT_NE(error, "");
+        EXPECT_TRUE(formTables.formPanels.empty());
+    }
+}
+
+TEST_F(FormFileTest, LargestFormWithinTheLimits) {
+    std::string form = "255,255\r\n";
+    for (int p = 1; p <= 255; ++p) form += "\"0d\",0,0,0,0,0,0\r\n";
+    ASSERT_EQ(load(form), "");
+    EXPECT_EQ(formTables.formFields.size(), 256u);
+    EXPECT_EQ(formTables.formFields[255].size(), 256u);
+}
+
+TEST(FormItems, ItemRules) {
+    TempDir dir;
+    writeFile(dir / "items.txt",
+              "  plain  ,\"q, \"uoted\"  ,\t\r\n"
+              "\r\n"
+              "a\tb,\"open\r\nline\"\r\n"
+              "12 34,-5 ,+6x,\"7\",,\r\n");
+    ItemReader r;
+    ASSERT_TRUE(openItems(r, dir / "items.txt"));
+    std::string s;
+    int16_t n = 0;
+    const std::vector<std::string> texts = {"plain  ", "q, ", "", "", "ab", "open\r\nline"};
+    for (const auto& expected : texts) {
+        ASSERT_EQ(readTextItem(r, s), ItemStatus::read);
+        EXPECT_EQ(s, expected);
+    }
+    const std::vector<int16_t> numbers = {12, 34, -5, 6, 7, 0, 0};
+    for (int16_t expected : numbers) {
+        ASSERT_EQ(readNumberItem(r, n), ItemStatus::read);
+        EXPECT_EQ(n, expected);
+    }
+    EXPECT_TRUE(atEndOfItems(r));
+    EXPECT_EQ(readTextItem(r, s), ItemStatus::missing);
+    EXPECT_EQ(readNumberItem(r, n), ItemStatus::missing);
+    closeItems(r);
+}
+
+TEST(FormItems, CommentLinesOnlyAtTheReaderPosition) {
+    TempDir dir;
+    writeFile(dir / "items.txt", "'one\r\n   'two\n'three\r" + std::string(40000, 'c') + "\r\nfirst, 'second\r\n");
+    ItemReader r;
+    ASSERT_TRUE(openItems(r, dir / "items.txt"));
+    std::string s;
+    skipCommentLines(r);
+    EXPECT_EQ(readTextItem(r, s), ItemStatus::tooLong);  // the 40000 c's are not a comment
+    EXPECT_EQ(s.size(), kMaxItemLength);
+    skipCommentLines(r);
+    EXPECT_EQ(readTextItem(r, s), ItemStatus::read);
+    EXPECT_EQ(s, "first");
+    EXPECT_EQ(readTextItem(r, s), ItemStatus::read);
+    EXPECT_EQ(s, "'second");
+    skipCommentLines(r);
+    EXPECT_TRUE(atEndOfItems(r));
+    closeItems(r);
+}
+
+}  // namespace
