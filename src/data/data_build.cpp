@@ -11,10 +11,6 @@
 
 namespace {
 
-constexpr uint16_t opBeginTransaction = 19;
-constexpr uint16_t opEndTransaction = 20;
-constexpr uint16_t opAbortTransaction = 21;
-
 void put16(std::string& s, std::size_t at, uint32_t v) {
     s[at] = static_cast<char>(v & 0xFF);
     s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
@@ -283,7 +279,7 @@ int16_t beginDataFileLoad(DataFileLoad& load, std::string_view path) {
 
     uint8_t none[1] = {0};
     length = 0;
-    status = btrcall(opBeginTransaction, load.positionBlock, none, &length, none, 0, 0);
+    status = btrcall(recman::opBeginTransaction, load.positionBlock, none, &length, none, 0, 0);
     if (status != 0) {
         endDataFileLoad(load, false);
         return status;
@@ -311,7 +307,7 @@ int16_t endDataFileLoad(DataFileLoad& load, bool keep) {
     uint8_t none[1] = {0};
     uint32_t length = 0;
     if (load.inTransaction) {
-        status = btrcall(keep ? opEndTransaction : opAbortTransaction, load.positionBlock, none, &length, none, 0, 0);
+        status = btrcall(keep ? recman::opEndTransaction : recman::opAbortTransaction, load.positionBlock, none, &length, none, 0, 0);
         load.inTransaction = false;
     }
     if (load.open) {
