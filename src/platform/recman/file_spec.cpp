@@ -51,12 +51,18 @@ int16_t parseSpecification(const uint8_t* data, std::size_t length, FileSpecific
         spec.keys.push_back(std::move(key));
     }
 
-    // The collating sequence follows the last descriptor. It is kept whenever the
-    // caller's block reaches that far, so stat gives back what create received.
-    std::size_t end = std::min(length, offset + acsSize);
+    // The collating sequence follows the last descriptor; stat gives it back as
+    // create received it.
+    // A sequence that no segment uses is kept too when its identifying byte is
+    // set; blanks or zeros there are only the padding of the caller's buffer.
+    std::size_t end = offset;
     if (length >= offset + acsSize) {
-        spec.hasAlternate = true;
-        std::memcpy(spec.alternate, data + offset + 9, 256);
+        const uint8_t id = data[offset];
+        if (wantsAlternate || (id != ' ' && id != 0)) {
+            spec.hasAlternate = true;
+            std::memcpy(spec.alternate, data + offset + 9, 256);
+            end = offset + acsSize;
+        }
     } else if (wantsAlternate) {
         return statusInvalidAcs;
     }

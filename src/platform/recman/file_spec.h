@@ -64,8 +64,9 @@ struct KeyDefinition {
 };
 
 // A parsed and checked specification. block holds the bytes as received, from
-// offset 0 up to the end of the collating sequence (or as far as the caller's
-// buffer went, when no segment uses the sequence), with the record count zeroed.
+// offset 0 up to the end of the collating sequence when there is one (a segment
+// uses it, or its identifying byte is neither blank nor zero), otherwise up to
+// the end of the last descriptor; the record count in it is zero.
 struct FileSpecification {
     uint16_t recordLength = 0;
     uint16_t fileFlags = 0;

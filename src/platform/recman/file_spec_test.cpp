@@ -53,6 +53,15 @@ TEST(FileSpec, BlockKeptUpToTheEndOfTheCollatingSequence) {
     ASSERT_EQ(spec.block.size(), 16u + 16 + 265);
     EXPECT_EQ(spec.block[6], 0);
     EXPECT_EQ(spec.block.substr(32), block.substr(32));
+
+    // No segment uses it: kept when it is there, padding is not.
+    const std::string unused = makeSpec(10, {{{1, 4, 0}}}, 0, identityAcs());
+    ASSERT_EQ(parseSpecification(reinterpret_cast<const uint8_t*>(unused.data()), unused.size(), spec), 0);
+    EXPECT_EQ(spec.block, unused);
+    const std::string padded = makeSpec(10, {{{1, 4, 0}}}) + std::string(1000, ' ');
+    ASSERT_EQ(parseSpecification(reinterpret_cast<const uint8_t*>(padded.data()), padded.size(), spec), 0);
+    EXPECT_EQ(spec.block.size(), 32u);
+    EXPECT_FALSE(spec.hasAlternate);
 }
 
 TEST(FileSpec, BadSpecificationsAreRefused) {
