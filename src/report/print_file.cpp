@@ -123,8 +123,9 @@ void printAt(int16_t column, std::string_view text, int16_t advance) {
     // The print program splits a placed line at its first and last commas and at
     // line ends, so the text itself must hold no control character.
     if (printFileState.linesOnPage >= printFileState.pageLength) startPrintPage(printFileState.pageLength);
-    std::string line;
-    line.reserve(text.size() + 16);
+    // Seven of these for every receipt: the line's storage is kept between calls.
+    static std::string line;
+    line.clear();
     appendNumber(line, column);
     line += ',';
     for (char c : text) {

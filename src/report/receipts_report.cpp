@@ -4,6 +4,7 @@
 #include "report/receipts_report.h"
 
 #include <cstring>
+#include <unordered_map>
 
 #include "data/record_layouts.h"
 #include "data/record_reads.h"
@@ -45,6 +46,65 @@ std::string trimRight(std::string text) {
 void rightJustify() {
     std::string mode = "D";
     setPrintMode(mode);
+}
+
+// Monthly receipts share their issue dates and a unit's receipts their rent, so
+// the texts of dates and amounts repeat from line to line. They are kept, with the
+// settings they were made under; a change of separators, date order, language or
+// currency starts afresh.
+struct FormatMemo {
+    std::string dateSettings;
+    std::unordered_map<uint32_t, std::string> dates;
+    std::string amountSettings;
+    std::unordered_map<int32_t, std::string> amounts;
+};
+FormatMemo formatMemo;
+constexpr std::size_t formatMemoLimit = 8192;
+
+std::string dateSettingsNow() {
+    return std::string(1, dateDisplayState.settingsRead ? '1' : '0') + dateDisplayState.dateSeparator +
+           dateDisplayState.dateOrder + '|' + sessionSettings.languageCode;
+}
+
+std::string amountSettingsNow() {
+    return std::string(1, numberFormatState.decimalChar) + numberFormatState.thousandsChar + '|' +
+           numberFormatState.displayCurrency;
+}
+
+std::string detailDate(const std::string& packed) {
+    if (packed.size() != 4) return formatDate(packed, 0, "dma");
+    if (formatMemo.dateSettings != dateSettingsNow() || formatMemo.dates.size() > formatMemoLimit) {
+        formatMemo.dates.clear();
+        formatMemo.dateSettings = dateSettingsNow();
+    }
+    uint32_t key;
+    std::memcpy(&key, packed.data(), 4);
+    auto found = formatMemo.dates.find(key);
+    if (found != formatMemo.dates.end()) return found->second;
+    std::string text = formatDate(packed, 0, "dma");
+    // The first call may have read the settings: keep the text under them.
+    if (formatMemo.dateSettings != dateSettingsNow()) {
+        formatMemo.dates.clear();
+        formatMemo.dateSettings = dateSettingsNow();
+    }
+    formatMemo.dates.emplace(key, text);
+    return text;
+}
+
+std::string detailAmount(int32_t amount) {
+    if (formatMemo.amountSettings != amountSettingsNow() || formatMemo.amounts.size() > formatMemoLimit) {
+        formatMemo.amounts.clear();
+        formatMemo.amountSettings = amountSettingsNow();
+    }
+    auto found = formatMemo.amounts.find(amount);
+    if (found != formatMemo.amounts.end()) return found->second;
+    std::string text = formatAmount(amountTemplate, amount);
+    if (formatMemo.amountSettings != amountSettingsNow()) {
+        formatMemo.amounts.clear();
+        formatMemo.amountSettings = amountSettingsNow();
+    }
+    formatMemo.amounts.emplace(amount, text);
+    return text;
 }
 
 // Property 0012, unit 0305, receipt 7 give 012305V07: the last three digits of the
@@ -126,16 +186,16 @@ void printReceiptLine() {
     printAt(1, receiptReference(), 0);
     printAt(18, unitDesignation(), 0);
     printAt(36, unitHolderName(), 0);
-    printAt(74, formatDate(receiptIssueDate(), 0, "dma"), 0);
-    printAt(90, formatDate(receiptCollectionDate(), 0, "dma"), 0);
+    printAt(74, detailDate(receiptIssueDate()), 0);
+    printAt(90, detailDate(receiptCollectionDate()), 0);
     rightJustify();
 
     // The column and the total test different letters: "D" is shown and counted
     // as pending, "C" and "I" as collected, and any other letter but "P" is shown
     // as collected while it is counted as pending.
     const char state = receiptCollectionState();
-    const double amount = receiptAmount();
-    printAt(state == 'P' || state == 'D' ? 126 : 107, formatAmount(amountTemplate, amount), 1);
+    const int32_t amount = receiptAmount();
+    printAt(state == 'P' || state == 'D' ? 126 : 107, detailAmount(amount), 1);
     if (state == 'C' || state == 'I')
         reportState.collectedTotal += amount;
     else

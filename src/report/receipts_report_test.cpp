@@ -163,6 +163,21 @@ TEST_F(ReceiptsReportTest, LanguageFileSeparatorsAndDateOrder) {
     expectSameLines(run("01.03.2024", "31-03-2024", "1", "1"), golden("march_2024_spanish.txt"));
 }
 
+TEST_F(ReceiptsReportTest, ASecondRunUnderOtherSettingsFormatsAfresh) {
+    build(marchInstallation());
+    expectSameLines(run("1/3/2024", "31/3/2024", "1", "999"), golden("march_2024.txt"));
+    writeFile(root / "Vesk.ini",
+              "[Usuari]\r\nDecCaracter=,\r\nMilCaracter=.\r\nDatCaracter=-\r\nDatOrdre=AMD\r\n");
+    ASSERT_TRUE(os::makeDirectories(root / "LOCALE"));
+    writeFile(root / "LOCALE/RPTREBUT.LNG", cp850(readFile(testsupport::sourceDir() + "/tests/fixtures/report/RPTREBUT.LNG")));
+    numberFormatState = NumberFormatState{};
+    dateDisplayState = DateDisplayState{};
+    setCurrency("a,E");
+    sessionSettings.languageCode = "SPA";
+    sessionSettings.outputDevice = "IMPRESSORA 2";
+    expectSameLines(run("01.03.2024", "31-03-2024", "1", "1"), golden("march_2024_spanish.txt"));
+}
+
 TEST_F(ReceiptsReportTest, ARangeWithoutPropertiesGivesOnlyTheDeviceLine) {
     build(marchInstallation());
     EXPECT_EQ(run("1/3/2024", "31/3/2024", "1000", "1100"), "DEVICELPT1\r\n");
