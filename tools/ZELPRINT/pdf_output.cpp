@@ -17,7 +17,7 @@ namespace {
 constexpr const char* fontFamily = "DejaVu Sans Mono";
 // The font may be widened up to this much to use the width of the sheet: a
 // condensed pitch drawn at the height of its line leaves the sides empty.
-constexpr double maxWidening = 1.12;
+constexpr double maxWidening = 1.15;
 
 cairo_status_t appendToString(void* closure, const unsigned char* data, unsigned int length) {
     static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
@@ -49,7 +49,7 @@ void drawPage(cairo_t* cr, const PrintPage& page, double advanceRatio, double as
     const double cellTarget = areaWidth / columns;
 
     // The font as large as both its line and its column allow.
-    const double size = std::min(lineHeight / (ascentRatio + descentRatio) * 1.12, cellTarget / advanceRatio);
+    const double size = std::min(lineHeight / (ascentRatio + descentRatio) * 1.05, cellTarget / advanceRatio);
     const double widening = std::clamp(cellTarget / (size * advanceRatio), 1.0, maxWidening);
     const double cellWidth = size * advanceRatio * widening;
     cairo_matrix_t matrix;
