@@ -62,10 +62,12 @@ void takeReturnedKey(FileSlot& slot) {
     slot.keyValue.assign(reinterpret_cast<const char*>(keyBuffer), n);
 }
 
+// The record manager reads and writes only as many key bytes as the key length
+// says, so the rest of the buffer is left as it is.
 void loadKeyBuffer(const FileSlot& slot) {
-    std::memset(keyBuffer, 0, sizeof keyBuffer);
     std::size_t n = slot.keyValue.size() < keyBufferSize ? slot.keyValue.size() : keyBufferSize - 1;
     std::memcpy(keyBuffer, slot.keyValue.data(), n);
+    keyBuffer[n] = 0;
 }
 
 uint8_t keyLengthOf(const FileSlot& slot) {
@@ -84,9 +86,10 @@ void runReadOperation(int16_t slotNumber, uint16_t code, int16_t& status) {
             showMessageBox(24, message);
         }
         const uint32_t recordLength = usableRecordLength(slot);
-        std::memset(dataBuffer, 0, recordLength);
         std::size_t have = slot.recordCapacity < recordLength ? slot.recordCapacity : recordLength;
-        if (have > 0 && slot.recordBuffer) std::memcpy(dataBuffer, slot.recordBuffer, have);
+        if (!slot.recordBuffer) have = 0;
+        if (have > 0) std::memcpy(dataBuffer, slot.recordBuffer, have);
+        if (have < recordLength) std::memset(dataBuffer + have, 0, recordLength - have);
         loadKeyBuffer(slot);
         uint32_t length = recordLength;
         status = btrcall(code, slot.positionBlock, dataBuffer, &length, keyBuffer, keyLengthOf(slot),
