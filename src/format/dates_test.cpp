@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -156,6 +158,23 @@ TEST_F(Dates, WeekdayAdvancesOneADayAcrossYears) {
             }
 }
 
+TEST_F(Dates, GregorianDatesAgreeWithTheStandardCalendar) {
+    // After the reform the weekday and the distance in days must match the
+    // proleptic Gregorian calendar of the standard library.
+    using namespace std::chrono;
+    std::mt19937 random(20240115);
+    const sys_days base{year_month_day{year{1583}, month{1}, day{1}}};
+    const int last = static_cast<int>((sys_days{year_month_day{year{9999}, month{12}, day{31}}} - base).count());
+    for (int n = 0; n < 4000; ++n) {
+        const int offset = std::uniform_int_distribution<int>(0, last)(random);
+        const year_month_day d{base + days{offset}};
+        const std::string text = zeroPad(int(d.year()), 4) + zeroPad(unsigned(d.month()), 2) + zeroPad(unsigned(d.day()), 2);
+        ASSERT_EQ(weekdayOf(packDigits(text)), int(weekday{sys_days{d}}.iso_encoding())) << text;
+        ASSERT_EQ(dateDifference(packDigits("15830101"), packDigits(text), "D"), offset) << text;
+        ASSERT_EQ(dateDifference(packDigits(text), packDigits("15830101"), "d"), offset) << text;
+    }
+}
+
 TEST_F(Dates, DateDifference) {
     struct Case {
         const char* a;
@@ -274,6 +293,27 @@ TEST_F(Dates, PackCodeText) {
     EXPECT_EQ(packCodeText("01").size(), 2u);
     EXPECT_EQ(packCodeText("123456").size(), 3u);
     EXPECT_EQ(packCodeText(""), "");
+}
+
+TEST_F(Dates, RandomTypedTextsStayBounded) {
+    std::mt19937 random(7);
+    const std::string alphabet = " 0123456789./-x";
+    for (int n = 0; n < 20000; ++n) {
+        std::string text;
+        const int length = std::uniform_int_distribution<int>(0, 14)(random);
+        for (int j = 0; j < length; ++j)
+            text += alphabet[std::uniform_int_distribution<size_t>(0, alphabet.size() - 1)(random)];
+        const int16_t check = checkDateText(text);
+        ASSERT_TRUE(check == 0 || check == -1) << text;
+        const std::string date = parseDateText(text);
+        ASSERT_EQ(date.size(), 4u) << text;
+        if (check == 0) {
+            // An accepted date packs to a real date that shows again as text.
+            EXPECT_NE(date, kEmptyDate) << text;
+            EXPECT_EQ(checkDateText(formatDate(date, 0, "dma")), 0) << text;
+        }
+        EXPECT_LE(packCodeText(text).size(), text.size() * 2 + 4) << text;
+    }
 }
 
 TEST_F(Dates, OddInputsStayBounded) {

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -154,6 +155,22 @@ TEST_F(EditMasks, EveryResultHasTheMasksLength) {
                 EXPECT_EQ(formatAmount(m, v).size(), m.size()) << "template '" << m << "' value " << v;
             }
         }
+}
+
+TEST_F(EditMasks, RandomMasksAndValuesKeepTheLength) {
+    std::mt19937 random(1234);
+    const std::string alphabet = "9Zz*.,-+x ";
+    for (int n = 0; n < 20000; ++n) {
+        std::string mask;
+        const int length = std::uniform_int_distribution<int>(0, 30)(random);
+        for (int j = 0; j < length; ++j)
+            mask += alphabet[std::uniform_int_distribution<size_t>(0, alphabet.size() - 1)(random)];
+        const double magnitude = std::pow(10.0, std::uniform_real_distribution<double>(-6, 25)(random));
+        const double value = (random() % 2 ? -1 : 1) * (random() % 4 == 0 ? std::round(magnitude) : magnitude);
+        ASSERT_EQ(formatByMask(mask, value).size(), mask.size()) << "mask '" << mask << "' value " << value;
+        useCurrency(random() % 2 ? "P" : "E");
+        ASSERT_EQ(formatAmount(mask, value).size(), mask.size()) << "template '" << mask << "' value " << value;
+    }
 }
 
 struct AmountCase {
