@@ -299,3 +299,44 @@ TEST(PrintFileReader, LoadsAFileOrSaysWhyNot) {
 
 }  // namespace
 }  // namespace zelprint
+
+namespace zelprint {
+namespace {
+
+// Damaged files of every kind: pieces of real commands, cut and mixed with random
+// bytes. Reading must finish within the limits whatever comes in.
+TEST(PrintFileReader, SurvivesRandomDamage) {
+    const char* pieces[] = {"DEVICE",  "PAGE",   " 66 ",  "JUS",    "N 3 \\Z9\\", "*@e", "*q",  ",",
+                            " 1 ,",    "-5 ",    "99999", " 255 ,", "\r\n",      "\n",   "\r",  "D",
+                            "C",       "\x80\xFF", ", 1 ", ",-1 ",  " 300 ,"};
+    unsigned state = 12345;
+    auto next = [&]() {
+        state = state * 1103515245u + 12345u;
+        return (state >> 8) & 0xFFFF;
+    };
+    for (int round = 0; round < 200; ++round) {
+        std::string file;
+        const unsigned length = next() % 400;
+        for (unsigned i = 0; i < length; ++i) {
+            if (next() % 3 == 0)
+                file += static_cast<char>(next() & 0xFF);
+            else
+                file += pieces[next() % (sizeof pieces / sizeof pieces[0])];
+        }
+        const PrintDocument doc = readPrintFile(file);
+        EXPECT_LE(doc.pages.size(), static_cast<std::size_t>(maxPages));
+        for (const PrintPage& page : doc.pages) {
+            EXPECT_GE(page.length, 1);
+            EXPECT_LE(page.length, maxPageLength);
+            EXPECT_LE(page.lines.size(), static_cast<std::size_t>(maxPageLength));
+            for (const std::string& line : page.lines) {
+                EXPECT_LE(line.size(), static_cast<std::size_t>(maxColumns));
+                for (char c : line) EXPECT_FALSE(static_cast<unsigned char>(c) < 32 || c == 127);
+            }
+        }
+        renderText(doc);
+    }
+}
+
+}  // namespace
+}  // namespace zelprint
