@@ -5,6 +5,7 @@
 // so byte order is time order; the operations below compare packed dates as bytes.
 #include "format/dates.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -152,13 +153,12 @@ bool writtenInFull(std::string_view yearText) {
 TypedDate readTypedDate(std::string_view text) {
     TypedDate t;
     int state = 1;
-    std::string_view group;
-    size_t groupStart = 0;
+    size_t groupStart = 0;  // the group runs from here to the next separator
     for (size_t j = 0; j < text.size(); ++j) {
         const char c = text[j];
         if (c == ' ' || (c >= '0' && c <= '9')) continue;
         if (c == '.' || c == '/' || c == '-') {
-            group = text.substr(groupStart, j - groupStart);
+            const std::string_view group = text.substr(groupStart, j - groupStart);
             if (state == 1) {
                 if (!groupValue(group, t.day)) t.readable = false;
             } else if (state == 2) {
@@ -167,8 +167,7 @@ TypedDate readTypedDate(std::string_view text) {
                 t.readable = false;
             }
             groupStart = j + 1;
-            if (state < 3) ++state;
-            else state = 4;
+            state = std::min(state + 1, 4);  // 4: too many separators
             continue;
         }
         t.readable = false;
@@ -177,12 +176,12 @@ TypedDate readTypedDate(std::string_view text) {
     std::string_view yearText;
     if (state == 1) {
         // Without separators: DDMMYY or DDMMYYYY by position.
-        const std::string_view all = text;
-        if (!groupValue(all.substr(0, 2), t.day) || !groupValue(all.substr(std::min<size_t>(2, all.size()), 2), t.month)) {
+        const size_t n = text.size();
+        if (!groupValue(text.substr(0, 2), t.day) || !groupValue(text.substr(std::min<size_t>(2, n), 2), t.month)) {
             t.readable = false;
             return t;
         }
-        yearText = all.substr(std::min<size_t>(4, all.size()));
+        yearText = text.substr(std::min<size_t>(4, n));
     } else if (state == 3) {
         yearText = text.substr(groupStart);
     } else {
