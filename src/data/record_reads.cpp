@@ -77,6 +77,10 @@ uint8_t keyLengthOf(const FileSlot& slot) {
 }  // namespace
 
 void runReadOperation(int16_t slotNumber, uint16_t code, int16_t& status) {
+    if (slotNumber < 1 || slotNumber > dataFileSlotCount || dataFileTable.slots[slotNumber].fileNumber == 0) {
+        status = statusNotOpen;
+        return;
+    }
     FileSlot& slot = dataFileTable.slots[slotNumber];
     if (slot.lockMode != 0 && takesLockBias(code)) code = static_cast<uint16_t>(code + lockBias);
     int attempts = 0;

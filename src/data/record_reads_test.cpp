@@ -54,6 +54,12 @@ TEST_F(RecordReads, FilesThatAreNotOpen) {
     status = 55;
     setLockMode(smallFile, "b", status);  // an open file leaves the status as it was
     EXPECT_EQ(status, 55);
+
+    for (int16_t slotNumber : {0, 1, 41}) {  // slot 1 is free: the file took slot 40
+        status = -1;
+        runReadOperation(slotNumber, 12, status);
+        EXPECT_EQ(status, 3) << slotNumber;
+    }
 }
 
 TEST_F(RecordReads, ReadAtKeyByDirection) {
@@ -343,7 +349,9 @@ TEST_F(RecordReads, ModeAWaitsWithTheMessageShownOnce) {
     holder.letGo();
     reader.join();
 
-    EXPECT_NE(during.find("FITXER BLOQUEJAT. ESPEREU UN MOMENT."), std::string::npos) << during;
+    // A one-line box about row 24: frame on rows 21 and 23, the text on row 22.
+    const std::string row22 = during.substr(21 * 81, 80);
+    EXPECT_NE(row22.find("FITXER BLOQUEJAT. ESPEREU UN MOMENT."), std::string::npos) << during;
     EXPECT_EQ(depthDuring, 1);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(code(), "A003");
