@@ -8,6 +8,7 @@
 // by default) is generated once into $TMPDIR/zel-bench-report-<P>x<U> and reused.
 // zelutil must have been built beside this program.
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -218,6 +219,27 @@ long long countLines(const std::string& path, const char* containing, bool detai
     return n;
 }
 
+// CPU seconds (user + system) of the finished child processes so far.
+double childCpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct Timing {
+    std::vector<double> wall, cpu;
+};
+
+// Runs a shell command and notes its wall-clock and CPU time; false when it fails.
+bool timed(const std::string& command, Timing& timing) {
+    const double cpu = childCpuSeconds();
+    const auto t = std::chrono::steady_clock::now();
+    const int rc = std::system(command.c_str());
+    timing.wall.push_back(secondsSince(t));
+    timing.cpu.push_back(childCpuSeconds() - cpu);
+    return rc == 0;
+}
+
 double best(const std::vector<double>& times) {
     double b = times.empty() ? 0 : times[0];
     for (double t : times) b = t < b ? t : b;
@@ -258,20 +280,16 @@ int main(int argc, char** argv) {
     const std::string indexedCommand =
         "/usr/bin/sqlite3 '" + root + "plain.db' < '" + indexedSqlFile + "' > '" + root + "listing_indexed.txt'";
 
-    std::vector<double> reportTimes, sqlTimes, indexedTimes;
+    Timing report, sql, indexed;
     for (int run = 0; run < o.runs; ++run) {
-        auto t = std::chrono::steady_clock::now();
-        if (std::system(reportCommand.c_str()) != 0) {
+        if (!timed(reportCommand, report)) {
             std::fprintf(stderr, "report_bench: zelutil report failed\n");
             return 1;
         }
-        reportTimes.push_back(secondsSince(t));
-        t = std::chrono::steady_clock::now();
-        if (std::system(sqlCommand.c_str()) != 0) return 1;
-        sqlTimes.push_back(secondsSince(t));
-        t = std::chrono::steady_clock::now();
-        if (std::system(indexedCommand.c_str()) != 0) return 1;
-        indexedTimes.push_back(secondsSince(t));
+        if (!timed(sqlCommand, sql) || !timed(indexedCommand, indexed)) {
+            std::fprintf(stderr, "report_bench: sqlite3 failed\n");
+            return 1;
+        }
     }
 
     const long long reportLines = countLines(root + "tmp/zelprint.tmp", nullptr);
@@ -285,12 +303,15 @@ int main(int argc, char** argv) {
                     return c;
                 }().c_str(),
                 o.language.c_str());
-    std::printf("zelutil report:           best %7.3f s of %d  (%lld receipts listed, %lld print-file lines, %lld bytes)\n",
-                best(reportTimes), o.runs, reportReceipts, reportLines, os::fileSize(root + "tmp/zelprint.tmp"));
-    std::printf("sqlite3, plain table:     best %7.3f s of %d  (%lld receipts listed)\n", best(sqlTimes), o.runs,
-                sqlLines);
-    std::printf("sqlite3, indexed table:   best %7.3f s of %d\n", best(indexedTimes), o.runs);
-    std::printf("ratio report / SQL plain: %.2f   report / SQL indexed: %.2f\n", best(reportTimes) / best(sqlTimes),
-                best(reportTimes) / best(indexedTimes));
+    std::printf("                          wall s (best of %d)  cpu s (best of %d)\n", o.runs, o.runs);
+    std::printf("zelutil report            %8.3f             %8.3f   %lld receipts listed, %lld print-file lines, %lld bytes\n",
+                best(report.wall), best(report.cpu), reportReceipts, reportLines, os::fileSize(root + "tmp/zelprint.tmp"));
+    std::printf("sqlite3, plain table      %8.3f             %8.3f   %lld receipts listed\n", best(sql.wall),
+                best(sql.cpu), sqlLines);
+    std::printf("sqlite3, indexed table    %8.3f             %8.3f\n", best(indexed.wall), best(indexed.cpu));
+    std::printf("ratio report / SQL plain:   wall %.2f  cpu %.2f\n", best(report.wall) / best(sql.wall),
+                best(report.cpu) / best(sql.cpu));
+    std::printf("ratio report / SQL indexed: wall %.2f  cpu %.2f\n", best(report.wall) / best(indexed.wall),
+                best(report.cpu) / best(indexed.cpu));
     return 0;
 }

@@ -20,22 +20,31 @@ char printBuffer[printBufferSize];
 
 // Numbers are written the way the print program reads them: a blank or "-",
 // the digits, one trailing blank (66 is " 66 ", -3 is "-3 ").
-void appendNumber(std::string& line, int value) {
-    char digits[16];
-    line += value < 0 ? '-' : ' ';
-    long magnitude = value < 0 ? -static_cast<long>(value) : value;
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, magnitude);
-    line.append(digits, end);
-    line += ' ';
+constexpr std::size_t numberWidth = 8;
+char* putNumber(char* out, int value) {
+    *out++ = value < 0 ? '-' : ' ';
+    const long magnitude = value < 0 ? -static_cast<long>(value) : value;
+    out = std::to_chars(out, out + numberWidth, magnitude).ptr;
+    *out++ = ' ';
+    return out;
 }
 
-// Writes one command and its CR LF. A failed write is remembered, so the caller
-// can tell the operator instead of handing a half file to the print program.
+void appendNumber(std::string& line, int value) {
+    char digits[numberWidth + 2];
+    line.append(digits, putNumber(digits, value));
+}
+
+// A failed write is remembered, so the caller can tell the operator instead of
+// handing a half file to the print program.
+void writeBytes(const char* data, std::size_t size) {
+    if (!printFileState.file) return;
+    if (fwrite_unlocked(data, 1, size, printFileState.file) != size) printFileState.writeFailed = true;
+}
+
+// Writes one command and its CR LF.
 void writeLine(std::string& line) {
     line += "\r\n";
-    if (!printFileState.file) return;
-    if (std::fwrite(line.data(), 1, line.size(), printFileState.file) != line.size())
-        printFileState.writeFailed = true;
+    writeBytes(line.data(), line.size());
 }
 
 }  // namespace
@@ -120,20 +129,24 @@ void printControl(std::string_view directive) {
 }
 
 void printAt(int16_t column, std::string_view text, int16_t advance) {
+    if (printFileState.linesOnPage >= printFileState.pageLength) startPrintPage(printFileState.pageLength);
+    // Seven of these for every receipt: the line is laid out in place, in storage
+    // kept between calls.
+    static std::string line;
+    line.resize(text.size() + 2 * numberWidth + 4);
+    char* out = line.data();
+    out = putNumber(out, column);
+    *out++ = ',';
     // The print program splits a placed line at its first and last commas and at
     // line ends, so the text itself must hold no control character.
-    if (printFileState.linesOnPage >= printFileState.pageLength) startPrintPage(printFileState.pageLength);
-    // Seven of these for every receipt: the line's storage is kept between calls.
-    static std::string line;
-    line.clear();
-    appendNumber(line, column);
-    line += ',';
     for (char c : text) {
         const auto code = static_cast<unsigned char>(c);
-        line += (code < 32 || code == 127 || code == 255) ? ' ' : c;
+        *out++ = (code < 32 || code == 127 || code == 255) ? ' ' : c;
     }
-    line += ',';
-    appendNumber(line, advance);
-    writeLine(line);
+    *out++ = ',';
+    out = putNumber(out, advance);
+    *out++ = '\r';
+    *out++ = '\n';
+    writeBytes(line.data(), static_cast<std::size_t>(out - line.data()));
     printFileState.linesOnPage = static_cast<int16_t>(printFileState.linesOnPage + advance);
 }

@@ -52,57 +52,70 @@ void rightJustify() {
 // the texts of dates and amounts repeat from line to line. They are kept, with the
 // settings they were made under; a change of separators, date order, language or
 // currency starts afresh.
+struct DateSettings {
+    bool settingsRead = false;
+    char separator = 0;
+    std::string order, language;
+    bool operator==(const DateSettings&) const = default;
+};
+struct AmountSettings {
+    char decimalChar = 0, thousandsChar = 0;
+    std::string currency;
+    bool operator==(const AmountSettings&) const = default;
+};
 struct FormatMemo {
-    std::string dateSettings;
+    DateSettings dateSettings;
     std::unordered_map<uint32_t, std::string> dates;
-    std::string amountSettings;
+    AmountSettings amountSettings;
     std::unordered_map<int32_t, std::string> amounts;
 };
 FormatMemo formatMemo;
 constexpr std::size_t formatMemoLimit = 8192;
 
-std::string dateSettingsNow() {
-    return std::string(1, dateDisplayState.settingsRead ? '1' : '0') + dateDisplayState.dateSeparator +
-           dateDisplayState.dateOrder + '|' + sessionSettings.languageCode;
+bool dateSettingsAreCurrent() {
+    const DateSettings& d = formatMemo.dateSettings;
+    return d.settingsRead == dateDisplayState.settingsRead && d.separator == dateDisplayState.dateSeparator &&
+           d.order == dateDisplayState.dateOrder && d.language == sessionSettings.languageCode;
 }
 
-std::string amountSettingsNow() {
-    return std::string(1, numberFormatState.decimalChar) + numberFormatState.thousandsChar + '|' +
-           numberFormatState.displayCurrency;
+void startDateMemo() {
+    formatMemo.dates.clear();
+    formatMemo.dateSettings = {dateDisplayState.settingsRead, dateDisplayState.dateSeparator,
+                               dateDisplayState.dateOrder, sessionSettings.languageCode};
+}
+
+bool amountSettingsAreCurrent() {
+    const AmountSettings& a = formatMemo.amountSettings;
+    return a.decimalChar == numberFormatState.decimalChar && a.thousandsChar == numberFormatState.thousandsChar &&
+           a.currency == numberFormatState.displayCurrency;
+}
+
+void startAmountMemo() {
+    formatMemo.amounts.clear();
+    formatMemo.amountSettings = {numberFormatState.decimalChar, numberFormatState.thousandsChar,
+                                 numberFormatState.displayCurrency};
 }
 
 std::string detailDate(const std::string& packed) {
     if (packed.size() != 4) return formatDate(packed, 0, "dma");
-    if (formatMemo.dateSettings != dateSettingsNow() || formatMemo.dates.size() > formatMemoLimit) {
-        formatMemo.dates.clear();
-        formatMemo.dateSettings = dateSettingsNow();
-    }
+    if (!dateSettingsAreCurrent() || formatMemo.dates.size() > formatMemoLimit) startDateMemo();
     uint32_t key;
     std::memcpy(&key, packed.data(), 4);
     auto found = formatMemo.dates.find(key);
     if (found != formatMemo.dates.end()) return found->second;
     std::string text = formatDate(packed, 0, "dma");
     // The first call may have read the settings: keep the text under them.
-    if (formatMemo.dateSettings != dateSettingsNow()) {
-        formatMemo.dates.clear();
-        formatMemo.dateSettings = dateSettingsNow();
-    }
+    if (!dateSettingsAreCurrent()) startDateMemo();
     formatMemo.dates.emplace(key, text);
     return text;
 }
 
 std::string detailAmount(int32_t amount) {
-    if (formatMemo.amountSettings != amountSettingsNow() || formatMemo.amounts.size() > formatMemoLimit) {
-        formatMemo.amounts.clear();
-        formatMemo.amountSettings = amountSettingsNow();
-    }
+    if (!amountSettingsAreCurrent() || formatMemo.amounts.size() > formatMemoLimit) startAmountMemo();
     auto found = formatMemo.amounts.find(amount);
     if (found != formatMemo.amounts.end()) return found->second;
     std::string text = formatAmount(amountTemplate, amount);
-    if (formatMemo.amountSettings != amountSettingsNow()) {
-        formatMemo.amounts.clear();
-        formatMemo.amountSettings = amountSettingsNow();
-    }
+    if (!amountSettingsAreCurrent()) startAmountMemo();
     formatMemo.amounts.emplace(amount, text);
     return text;
 }
