@@ -1,6 +1,7 @@
 #include "driver/form_file.h"
 
 #include "driver/form_items.h"
+#include "driver/ini_file.h"
 #include "driver/language_files.h"
 #include "driver/program_driver.h"
 #include "driver/session_settings.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,21 +19,23 @@ using testsupport::writeFile;
 
 namespace {
 
+// The records that loading reads and writes, cleared around every test.
+void resetDriverState() {
+    sessionSettings = SessionSettings{};
+    programDriver = ProgramDriverState{};
+    languageFileState = LanguageFileState{};
+    formTables = FormTables{};
+}
+
 class FormFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        reset();
+        resetDriverState();
         sessionSettings.rootDir = root_.path();
         sessionSettings.languageCode = "CAT";
         programDriver.moduleName = "PROVA";
     }
-    void TearDown() override { reset(); }
-    static void reset() {
-        sessionSettings = SessionSettings{};
-        programDriver = ProgramDriverState{};
-        languageFileState = LanguageFileState{};
-        formTables = FormTables{};
-    }
+    void TearDown() override { resetDriverState(); }
     std::string load(const std::string& contents) {
         writeFile(root_ / "FORMS/PROVA.JPN", contents);
         return loadForm("PROVA");
@@ -315,6 +319,207 @@ TEST(FormItems, CommentLinesOnlyAtTheReaderPosition) {
     skipCommentLines(r);
     EXPECT_TRUE(atEndOfItems(r));
     closeItems(r);
+}
+
+}  // namespace
+
+namespace {
+
+// The installation's own texts, as shipped in runtime/. ZEL_SOURCE_DIR names the
+// sources; without it (a test run by hand elsewhere) they are found from this file.
+std::string installedRoot() {
+    const std::string fromEnvironment = testsupport::sourceDir() + "/runtime/";
+    if (testsupport::fileExists(fromEnvironment + "FORMS")) return fromEnvironment;
+    const std::string here = __FILE__;
+    return here.substr(0, here.rfind("/src/driver/")) + "/runtime/";
+}
+
+class InstalledFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetDriverState();
+        sessionSettings.rootDir = installedRoot();
+        sessionSettings.languageCode = "CAT";
+        programDriver.moduleName = "RPTREBUT";
+    }
+    void TearDown() override { resetDriverState(); }
+
+    // Records of the language file: Catalan text -> the other three.
+    std::vector<std::vector<std::string>> languageRecords() {
+        std::vector<std::vector<std::string>> records;
+        ItemReader r;
+        EXPECT_TRUE(openItems(r, sessionSettings.rootDir + "LOCALE\\RPTREBUT.LNG"));
+        while (!atEndOfItems(r)) {
+            std::vector<std::string> record(4);
+            for (auto& item : record) EXPECT_EQ(readTextItem(r, item), ItemStatus::read);
+            records.push_back(record);
+        }
+        closeItems(r);
+        return records;
+    }
+};
+
+TEST_F(InstalledFormTest, ShapeOfTheParameterForm) {
+    ASSERT_EQ(loadForm("RPTREBUT"), "");
+    const FormTables& t = formTables;
+    ASSERT_EQ(t.panelCount, 2);
+    ASSERT_EQ(t.lookupCount, 1);
+
+    const FormPanel& p1 = t.formPanels[1];
+    ASSERT_EQ(p1.fieldCount, 4);
+    EXPECT_EQ(p1.nextPanel, 0);
+    const struct { int16_t type, width, list; } expected[5] = {{}, {1, 10, 0}, {1, 10, 0}, {2, 3, 1}, {2, 3, 1}};
+    for (int f = 1; f <= 4; ++f) {
+        EXPECT_EQ(t.formFields[1][f].fieldType, expected[f].type) << f;
+        EXPECT_EQ(t.formFields[1][f].width, expected[f].width) << f;
+        EXPECT_EQ(t.formFields[1][f].lookupList, expected[f].list) << f;
+        EXPECT_EQ(t.formFields[1][f].value, std::string(expected[f].width, ' ')) << f;
+    }
+    for (const char* key : {"1b", "0d", "5000", "4800", "4900", "5100", "4f00", "3c00", "3e00"})
+        EXPECT_NE(("," + p1.exitKeys + ",").find(std::string(",") + key + ","), std::string::npos) << key;
+
+    const FormPanel& p2 = t.formPanels[2];
+    ASSERT_EQ(p2.fieldCount, 1);
+    const FormField& confirm = t.formFields[2][1];
+    EXPECT_EQ(confirm.width, 1);
+    EXPECT_EQ(confirm.choices.rfind("|S,", 0), 0u);  // S first: a blank answer shows Yes
+    EXPECT_NE(confirm.choices.find("|N,"), std::string::npos);
+
+    const LookupList& list = t.lookupLists[1];
+    EXPECT_EQ(list.dataFile, 506);
+    EXPECT_EQ(list.keyNumber, 0);
+    EXPECT_EQ(list.searchPanel, 0);
+    EXPECT_EQ(list.nestedList, 0);
+    EXPECT_GE(list.boxTop, 1);
+    EXPECT_LE(list.boxBottom, 25);
+    EXPECT_GE(list.boxLeft, 1);
+    EXPECT_LE(list.boxRight, 80);
+    EXPECT_GE(list.boxRight - list.boxLeft - 1, 35);  // three digits, two blanks, 30 letters of name
+    EXPECT_LE(static_cast<int>(list.heading.size()), list.boxRight - list.boxLeft - 1);
+}
+
+// In every language each field, with its label, value and cleared area (and the
+// choice markers on both sides of a choice), lies inside its panel's window, and
+// the windows fit an 80 x 25 screen.
+TEST_F(InstalledFormTest, LayoutFitsTheScreenInEveryLanguage) {
+    for (const char* language : {"CAT", "SPA", "GLG", "OCI"}) {
+        sessionSettings.languageCode = language;
+        ASSERT_EQ(loadForm("RPTREBUT"), "") << language;
+        for (int p = 1; p <= formTables.panelCount; ++p) {
+            const FormPanel& panel = formTables.formPanels[p];
+            ASSERT_GE(panel.frameTop, 1);
+            ASSERT_LE(panel.frameBottom, 25);
+            ASSERT_GE(panel.frameLeft, 1);
+            ASSERT_LE(panel.frameRight, 80);
+            const int rows = panel.frameBottom - panel.frameTop - 1;
+            const int columns = panel.frameRight - panel.frameLeft - 1;
+            for (int f = 1; f <= panel.fieldCount; ++f) {
+                const FormField& field = formTables.formFields[p][f];
+                const bool choice = !field.choices.empty();
+                const int valueColumn = field.labelColumn + static_cast<int>(field.label.size());
+                EXPECT_GE(field.row, 2) << language << " panel " << p << " field " << f;  // row 1: the title
+                EXPECT_LE(field.row, rows) << language << " panel " << p << " field " << f;
+                EXPECT_GE(field.labelColumn, 1);
+                EXPECT_LE(valueColumn + field.width + field.clearWidth + (choice ? 1 : 0) - 1, columns)
+                    << language << " panel " << p << " field " << f;
+                if (choice) {
+                    EXPECT_EQ(field.label.back(), ' ') << "room for the left marker";
+                }
+            }
+        }
+        // The values of panel 1 line up in one column in every language.
+        for (int f = 1; f <= 4; ++f)
+            EXPECT_EQ(formTables.formFields[1][f].label.size(), formTables.formFields[1][1].label.size()) << language;
+    }
+    // Panel 2 does not cover panel 1.
+    EXPECT_GT(formTables.formPanels[2].frameTop, formTables.formPanels[1].frameBottom);
+}
+
+TEST_F(InstalledFormTest, EveryTranslatedTextHasARecord) {
+    ASSERT_EQ(loadForm("RPTREBUT"), "");
+    std::vector<std::string> texts;
+    for (int p = 1; p <= formTables.panelCount; ++p)
+        for (int f = 1; f <= formTables.formPanels[p].fieldCount; ++f) {
+            texts.push_back(formTables.formFields[p][f].label);
+            if (!formTables.formFields[p][f].choices.empty()) texts.push_back(formTables.formFields[p][f].choices);
+        }
+    for (int l = 1; l <= formTables.lookupCount; ++l) texts.push_back(formTables.lookupLists[l].heading);
+    for (const char* report : {"P\xB7GINA ", "RELACI\xE0 DE REBUTS DE VERTICAL EMESOS ENTRE ", " I ",
+                               "CORRESPONENTS A LA FINCA ", "REBUT", "DEPART.", "TITULAR", "D.EXPED.", "D.COBR.",
+                               "    COBRAT", "   PENDENT", "TOTAL"})
+        texts.push_back(report);
+    EXPECT_EQ(cp850("PÀGINA "), texts[texts.size() - 12]);
+
+    const auto records = languageRecords();
+    for (const auto& text : texts) {
+        const auto found = std::find_if(records.begin(), records.end(), [&](const auto& r) { return r[0] == text; });
+        ASSERT_NE(found, records.end()) << text;
+        for (int i = 1; i < 4; ++i) EXPECT_FALSE((*found)[i].empty()) << text << " item " << i + 1;
+        // Choice codes stay the same: the panel check asks for "S".
+        if (text[0] == '|') {
+            for (int i = 1; i < 4; ++i) {
+                EXPECT_EQ((*found)[i].rfind("|S,", 0), 0u) << (*found)[i];
+                EXPECT_NE((*found)[i].find("|N,"), std::string::npos) << (*found)[i];
+            }
+        }
+        // The amounts' headings stay right-aligned over the amounts.
+        if (text == "    COBRAT" || text == "   PENDENT") {
+            for (int i = 1; i < 4; ++i) EXPECT_EQ((*found)[i].size(), text.size()) << (*found)[i];
+        }
+    }
+}
+
+TEST_F(InstalledFormTest, TranslationsReachTheForm) {
+    struct Case { const char* language; std::string firstLabel; std::string choices; };
+    const std::vector<Case> cases = {
+        {"CAT", cp850("Data d'emissió inicial .......: "), cp850("|S,Sí|N,No")},
+        {"SPA", cp850("Fecha de emisión inicial .....: "), cp850("|S,Sí|N,No")},
+        {"GLG", cp850("Data de emisión inicial ......: "), "|S,Si|N,Non"},
+        {"OCI", cp850("Data d'emission iniciau ......: "), cp850("|S,Òc|N,Non")},
+    };
+    for (const auto& c : cases) {
+        languageFileState = LanguageFileState{};
+        sessionSettings.languageCode = c.language;
+        ASSERT_EQ(loadForm("RPTREBUT"), "");
+        EXPECT_EQ(formTables.formFields[1][1].label, c.firstLabel) << c.language;
+        EXPECT_EQ(formTables.formFields[2][1].choices, c.choices) << c.language;
+    }
+}
+
+TEST(InstalledTexts, HelpFilesAreScreenLineRecords) {
+    for (const char* topic : {"RPTREBUT", "KORPANEL"}) {
+        const std::string contents = testsupport::readFile(installedRoot() + "AJUDA/" + topic + ".HLP");
+        ASSERT_FALSE(contents.empty()) << topic;
+        ASSERT_EQ(contents.size() % 80, 0u) << topic;
+        for (size_t at = 0; at < contents.size(); at += 80) {
+            const std::string record = contents.substr(at, 80);
+            int switches[32] = {};
+            for (unsigned char c : record) {
+                if (c == 30 || c == 31 || c == 16)
+                    ++switches[c];
+                else if (c < 32)
+                    ADD_FAILURE() << topic << " line " << at / 80 + 1 << ": control byte " << int(c);
+            }
+            const size_t last = record.find_last_not_of(' ');
+            int shown = 0;
+            for (size_t i = 0; last != std::string::npos && i <= last; ++i)
+                if (record[i] != 30 && record[i] != 31 && record[i] != 16) ++shown;
+            EXPECT_LE(shown, 76) << topic << " line " << at / 80 + 1;
+            // Every switched-on colour is switched off on the same line.
+            EXPECT_EQ(switches[30] % 2, 0) << topic << " line " << at / 80 + 1;
+            EXPECT_EQ(switches[16] % 2, 0) << topic << " line " << at / 80 + 1;
+        }
+    }
+}
+
+TEST(InstalledTexts, UserSettings) {
+    const std::string vesk = installedRoot() + "Vesk.ini";
+    EXPECT_EQ(getIniValue(vesk, "Usuari", "Idioma"), "CAT");
+    EXPECT_EQ(getIniValue(vesk, "Usuari", "DecCaracter"), "'");
+    EXPECT_EQ(getIniValue(vesk, "Usuari", "MilCaracter"), ".");
+    EXPECT_EQ(getIniValue(vesk, "Usuari", "DatCaracter"), "/");
+    EXPECT_EQ(getIniValue(vesk, "Usuari", "DatOrdre"), "DMA");
+    EXPECT_NE(testsupport::readFile(vesk).find("\r\n"), std::string::npos);
 }
 
 }  // namespace
