@@ -5,7 +5,8 @@
 //
 //   zel_file(id = 1, format = 1, spec BLOB, records INTEGER)
 //       the specification block as created (record count zeroed) and the
-//       number of records, kept exact by the two triggers on records.
+//       number of records, brought up to date in the write transaction that
+//       changes it.
 //   records(pos INTEGER PRIMARY KEY AUTOINCREMENT, data BLOB,
 //           k0 BLOB, s0 INTEGER, k1 BLOB, s1 INTEGER, ...)
 //       pos is the record's position: stable for the record's life and never
@@ -13,7 +14,8 @@
 //       (file_spec.h: memcmp order is the index order); sN orders duplicates:
 //       0 for a unique key, otherwise a number from the same sequence as pos,
 //       drawn when the record gets its current value of that key, so equal keys
-//       come back in the order they got that value.
+//       come back in the order they got that value. sqlite_sequence holds the
+//       last number drawn, for positions and sequences alike.
 //   UNIQUE INDEX keyN ON records(kN, sN)
 //       the index of key N; for a unique key (sN = 0) it refuses a second
 //       record with the same value.
@@ -87,12 +89,21 @@ struct SharedFile {
     sqlite3_stmt* insert = nullptr;
     sqlite3_stmt* update = nullptr;
     sqlite3_stmt* remove = nullptr;
-    sqlite3_stmt* drawSequence = nullptr;
+    sqlite3_stmt* lastDrawn = nullptr;
+    sqlite3_stmt* saveDrawn = nullptr;
     sqlite3_stmt* count = nullptr;
+    sqlite3_stmt* addCount = nullptr;
     std::atomic<uint64_t>* changes = nullptr;  // in the lock file; may be null
     uint64_t localWrites = 0;   // writes through this connection, committed or not
     int opens = 0;              // OpenFiles referring to this file
     bool writing = false;       // a write transaction is open for the process transaction
+    // Valid only inside a write transaction of this connection (nobody else can
+    // write then): the last number drawn (0 = not read yet), whether an update
+    // drew one that sqlite_sequence does not show yet, and the change of the
+    // record count not yet written to zel_file.
+    int64_t drawn = 0;
+    bool drawnUnsaved = false;
+    int64_t countChange = 0;
     ~SharedFile();
 };
 
@@ -180,10 +191,11 @@ std::string seekSql(int key, Seek kind) {
 void finalizeAll(SharedFile& f) {
     for (auto& perKey : f.seeks)
         for (sqlite3_stmt*& st : perKey) sqlite3_finalize(st);
-    for (sqlite3_stmt* st : {f.byPosition, f.insert, f.update, f.remove, f.drawSequence, f.count})
+    for (sqlite3_stmt* st : {f.byPosition, f.insert, f.update, f.remove, f.lastDrawn, f.saveDrawn, f.count,
+                             f.addCount})
         sqlite3_finalize(st);
     f.seeks.clear();
-    f.byPosition = f.insert = f.update = f.remove = f.drawSequence = f.count = nullptr;
+    f.byPosition = f.insert = f.update = f.remove = f.lastDrawn = f.saveDrawn = f.count = f.addCount = nullptr;
 }
 
 }  // namespace
@@ -205,25 +217,26 @@ void closeShared(SharedFile* f) {
 bool prepareStatements(SharedFile& f) {
     const std::size_t keys = f.spec.keys.size();
     f.seeks.assign(keys, {});
-    std::string all = "pos, data", marks = "n, ?1", sets = "data = ?1";
+    // Insert and update bind alike: ?1 data, ?(2+2k) kN, ?(3+2k) sN, then pos.
+    std::string all = "pos, data", columns = "data", marks = "?1", sets = "data = ?1";
     for (std::size_t k = 0; k < keys; ++k) {
         all += ", " + keyColumns(static_cast<int>(k));
+        columns += ", " + keyColumns(static_cast<int>(k));
         const std::string kp = "?" + std::to_string(2 + 2 * k), sp = "?" + std::to_string(3 + 2 * k);
-        marks += ", " + kp + (f.spec.keys[k].duplicates ? ", n" : ", 0");
+        marks += ", " + kp + ", " + sp;
         sets += ", k" + std::to_string(k) + " = " + kp + ", s" + std::to_string(k) + " = " + sp;
     }
-    std::string columns = all;
+    const std::string posMark = "?" + std::to_string(2 + 2 * keys);
     f.byPosition = prepare(f.db, "SELECT " + all + " FROM records WHERE pos = ?1");
-    // The new position is drawn inside the statement, so the row is written
-    // with its duplicate sequence in one step, atomically.
-    f.insert = prepare(f.db, "INSERT INTO records(" + columns + ") SELECT n, " + marks.substr(3) +
-                                 " FROM (SELECT coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'records'), 0)"
-                                 " + 1 AS n)");
-    f.update = prepare(f.db, "UPDATE records SET " + sets + " WHERE pos = ?" + std::to_string(2 + 2 * keys));
+    f.insert = prepare(f.db, "INSERT INTO records(" + columns + ", pos) VALUES (" + marks + ", " + posMark + ")");
+    f.update = prepare(f.db, "UPDATE records SET " + sets + " WHERE pos = " + posMark);
     f.remove = prepare(f.db, "DELETE FROM records WHERE pos = ?1");
-    f.drawSequence = prepare(f.db, "UPDATE sqlite_sequence SET seq = seq + 1 WHERE name = 'records' RETURNING seq");
+    f.lastDrawn = prepare(f.db, "SELECT coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'records'), 0)");
+    f.saveDrawn = prepare(f.db, "UPDATE sqlite_sequence SET seq = max(seq, ?1) WHERE name = 'records'");
     f.count = prepare(f.db, "SELECT records FROM zel_file");
-    return f.byPosition && f.insert && f.update && f.remove && f.drawSequence && f.count;
+    f.addCount = prepare(f.db, "UPDATE zel_file SET records = records + ?1");
+    return f.byPosition && f.insert && f.update && f.remove && f.lastDrawn && f.saveDrawn && f.count &&
+           f.addCount;
 }
 
 sqlite3_stmt* seekStatement(SharedFile& f, int key, Seek kind) {
@@ -329,19 +342,81 @@ bool lockedHere(const OpenFile& self, int64_t pos) {
 
 // ------------------------------------------------------------- writing --
 
-void noteWrite(SharedFile& f) {
-    ++f.localWrites;
-    if (!rm.inTransaction && f.changes != nullptr) f.changes->fetch_add(1);
-}
-
-// Within a process transaction the first write of each file opens its write
-// transaction; it stays open until end or abort.
+// Every write runs inside a write transaction of its connection: within a
+// process transaction the one opened by the file's first write, which lasts
+// until end or abort; otherwise one of its own.
 int16_t enterTransaction(SharedFile& f) {
     if (!rm.inTransaction || f.writing) return statusOk;
     int rc = exec(f.db, "BEGIN IMMEDIATE");
     if (rc != SQLITE_OK) return statusFromSqlite(rc);
     f.writing = true;
     return statusOk;
+}
+
+void forgetPending(SharedFile& f) {
+    f.drawn = 0;
+    f.drawnUnsaved = false;
+    f.countChange = 0;
+}
+
+// The next number for a position or a duplicate sequence.
+int16_t drawNumber(SharedFile& f, int64_t& number) {
+    if (f.drawn == 0) {
+        int rc = sqlite3_step(f.lastDrawn);
+        f.drawn = rc == SQLITE_ROW ? sqlite3_column_int64(f.lastDrawn, 0) : -1;
+        sqlite3_reset(f.lastDrawn);
+        if (rc != SQLITE_ROW) {
+            f.drawn = 0;
+            return statusFromSqlite(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+        }
+    }
+    if (f.drawn >= INT32_MAX) return statusDiskFull;  // positions are 32-bit
+    number = ++f.drawn;
+    return statusOk;
+}
+
+// Writes what the transaction kept in memory: the record count, and the last
+// number drawn when an update drew it (inserts move sqlite_sequence themselves).
+int16_t savePending(SharedFile& f) {
+    int rc = SQLITE_DONE;
+    if (f.countChange != 0) {
+        sqlite3_bind_int64(f.addCount, 1, f.countChange);
+        rc = sqlite3_step(f.addCount);
+        sqlite3_reset(f.addCount);
+    }
+    if (rc == SQLITE_DONE && f.drawnUnsaved) {
+        sqlite3_bind_int64(f.saveDrawn, 1, f.drawn);
+        rc = sqlite3_step(f.saveDrawn);
+        sqlite3_reset(f.saveDrawn);
+    }
+    forgetPending(f);
+    return rc == SQLITE_DONE ? int16_t{statusOk} : statusFromSqlite(rc);
+}
+
+// Runs body inside a write transaction (see enterTransaction); one of its own is
+// committed on success and rolled back on failure.
+template <typename Body>
+int16_t writeAtomically(SharedFile& f, Body body) {
+    if (rm.inTransaction) {
+        int16_t status = enterTransaction(f);
+        return status != statusOk ? status : body();
+    }
+    int rc = exec(f.db, "BEGIN IMMEDIATE");
+    if (rc != SQLITE_OK) return statusFromSqlite(rc);
+    int16_t status = body();
+    if (status == statusOk) status = savePending(f);
+    if (status == statusOk) {
+        rc = exec(f.db, "COMMIT");
+        if (rc != SQLITE_OK) status = statusFromSqlite(rc);
+    }
+    if (status != statusOk) exec(f.db, "ROLLBACK");
+    forgetPending(f);
+    return status;
+}
+
+void noteWrite(SharedFile& f) {
+    ++f.localWrites;
+    if (!rm.inTransaction && f.changes != nullptr) f.changes->fetch_add(1);
 }
 
 // A write on a record takes that record's lock for its length unless this open
@@ -516,10 +591,6 @@ int16_t buildDatabase(const std::string& path, const FileSpecification& spec) {
     for (std::size_t k = 0; k < spec.keys.size(); ++k)
         sql += " CREATE UNIQUE INDEX key" + std::to_string(k) + " ON records(" + keyColumns(static_cast<int>(k)) +
                ");";
-    sql += " CREATE TRIGGER count_insert AFTER INSERT ON records BEGIN"
-           " UPDATE zel_file SET records = records + 1; END;"
-           " CREATE TRIGGER count_delete AFTER DELETE ON records BEGIN"
-           " UPDATE zel_file SET records = records - 1; END;";
     if (rc == SQLITE_OK) rc = exec(db, sql.c_str());
     if (rc == SQLITE_OK) {
         sqlite3_stmt* st = prepare(db, "INSERT INTO zel_file VALUES (1, ?1, ?2, 0)");
@@ -591,6 +662,7 @@ int16_t doStat(OpenFile& o, Call& c) {
     int64_t records = rc == SQLITE_ROW ? sqlite3_column_int64(f.count, 0) : 0;
     sqlite3_reset(f.count);
     if (rc != SQLITE_ROW) return statusFromSqlite(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+    records += f.countChange;  // this process's transaction sees its own writes
     const uint32_t n32 = static_cast<uint32_t>(std::clamp<int64_t>(records, 0, UINT32_MAX));
     for (int i = 0; i < 4; ++i) block[recordCountOffset + i] = static_cast<char>((n32 >> (8 * i)) & 0xFF);
     const uint32_t n = std::min<uint32_t>(c.offered, static_cast<uint32_t>(block.size()));
@@ -795,16 +867,24 @@ int16_t doInsert(OpenFile& o, Call& c) {
     int16_t status = recordToStore(f, c, size);
     if (status != statusOk) return status;
     const std::vector<std::string> norms = normsOf(f, c.data);
-    status = enterTransaction(f);
+    int64_t pos = 0;
+    status = writeAtomically(f, [&]() -> int16_t {
+        int16_t s = drawNumber(f, pos);
+        if (s != statusOk) return s;
+        sqlite3_stmt* st = f.insert;
+        sqlite3_bind_blob(st, 1, c.data, static_cast<int>(size), SQLITE_STATIC);
+        bindKeys(f, st, norms);
+        for (std::size_t k = 0; k < norms.size(); ++k)
+            sqlite3_bind_int64(st, 3 + 2 * static_cast<int>(k), f.spec.keys[k].duplicates ? pos : 0);
+        sqlite3_bind_int64(st, 2 + 2 * static_cast<int>(norms.size()), pos);
+        int rc = sqlite3_step(st);
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
+        if (rc != SQLITE_DONE) return statusFromSqlite(rc);
+        ++f.countChange;
+        return statusOk;
+    });
     if (status != statusOk) return status;
-    sqlite3_stmt* st = f.insert;
-    sqlite3_bind_blob(st, 1, c.data, static_cast<int>(size), SQLITE_STATIC);
-    bindKeys(f, st, norms);
-    int rc = sqlite3_step(st);
-    sqlite3_reset(st);
-    sqlite3_clear_bindings(st);
-    if (rc != SQLITE_DONE) return statusFromSqlite(rc);
-    const int64_t pos = sqlite3_last_insert_rowid(f.db);
     noteWrite(f);
     dropReadAhead(o);
     o.currentPos = pos;
@@ -818,25 +898,6 @@ int16_t doInsert(OpenFile& o, Call& c) {
         o.currentKey = -1;
     }
     return statusOk;
-}
-
-// Runs body inside a write transaction: the process transaction when one is
-// open, otherwise one of its own, committed on success and rolled back on failure.
-template <typename Body>
-int16_t writeAtomically(SharedFile& f, Body body) {
-    if (rm.inTransaction) {
-        int16_t status = enterTransaction(f);
-        return status != statusOk ? status : body();
-    }
-    int rc = exec(f.db, "BEGIN IMMEDIATE");
-    if (rc != SQLITE_OK) return statusFromSqlite(rc);
-    int16_t status = body();
-    if (status == statusOk) {
-        rc = exec(f.db, "COMMIT");
-        if (rc != SQLITE_OK) status = statusFromSqlite(rc);
-    }
-    if (status != statusOk) exec(f.db, "ROLLBACK");
-    return status;
 }
 
 int16_t doUpdate(OpenFile& o, Call& c) {
@@ -862,10 +923,9 @@ int16_t doUpdate(OpenFile& o, Call& c) {
             seqs[k] = old.seqs[k];
             if (!f.spec.keys[k].duplicates || norms[k] == old.norms[k]) continue;
             if (drawn == 0) {
-                int rc = sqlite3_step(f.drawSequence);
-                drawn = rc == SQLITE_ROW ? sqlite3_column_int64(f.drawSequence, 0) : 0;
-                sqlite3_reset(f.drawSequence);
-                if (drawn == 0) return statusFromSqlite(rc == SQLITE_ROW ? SQLITE_ERROR : rc);
+                int16_t d = drawNumber(f, drawn);
+                if (d != statusOk) return d;
+                f.drawnUnsaved = true;
             }
             seqs[k] = drawn;
         }
@@ -902,18 +962,17 @@ int16_t doDelete(OpenFile& o) {
     bool taken = false;
     int16_t status = guardRecord(o, pos, taken);
     if (status != statusOk) return status;
-    status = enterTransaction(f);
-    int changed = 0;
-    if (status == statusOk) {
+    status = writeAtomically(f, [&]() -> int16_t {
         sqlite3_bind_int64(f.remove, 1, pos);
         int rc = sqlite3_step(f.remove);
         sqlite3_reset(f.remove);
-        changed = sqlite3_changes(f.db);
-        status = rc == SQLITE_DONE ? int16_t{statusOk} : statusFromSqlite(rc);
-    }
+        if (rc != SQLITE_DONE) return statusFromSqlite(rc);
+        if (sqlite3_changes(f.db) == 0) return statusInvalidPositioning;
+        --f.countChange;
+        return statusOk;
+    });
     if (taken) unlockByte(o.lockFd, pos);
     if (status != statusOk) return status;
-    if (changed == 0) return statusInvalidPositioning;
     noteWrite(f);
     dropReadAhead(o);
     releaseRecordLock(o);
@@ -928,7 +987,10 @@ int16_t endTransaction(bool commit) {
     std::vector<SharedFile*> finished;
     for (auto& f : rm.files) {
         if (!f->writing) continue;
-        int rc = exec(f->db, commit ? "COMMIT" : "ROLLBACK");
+        int rc = SQLITE_OK;
+        if (commit && savePending(*f) != statusOk) rc = SQLITE_ERROR;
+        forgetPending(*f);
+        if (rc == SQLITE_OK) rc = exec(f->db, commit ? "COMMIT" : "ROLLBACK");
         if (rc != SQLITE_OK) {
             if (status == statusOk) status = statusFromSqlite(rc);
             exec(f->db, "ROLLBACK");

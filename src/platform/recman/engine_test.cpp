@@ -222,10 +222,21 @@ TEST_F(Engine, DuplicatesComeBackInInsertionOrderAndUniqueKeysRefuseThem) {
     // A record that takes a duplicated value goes after those that had it.
     ASSERT_EQ(h.update(rec(5, "gggg")), 0);
     EXPECT_EQ(walk(h, 1), (std::vector<uint32_t>{10, 7, 3, 5, 1}));
+    // The number that update drew is never drawn again, in this process or the next.
+    ASSERT_EQ(h.insert(rec(11, "gggg")), 0);
+    resetAll();
+    ASSERT_EQ(h.open(path()), 0);
+    ASSERT_EQ(h.read(opGetEqual, 0, le32(10)), 0);
+    ASSERT_EQ(h.update(rec(10, "aaaa")), 0);
+    ASSERT_EQ(h.update(rec(10, "gggg")), 0);
+    resetAll();
+    ASSERT_EQ(h.open(path()), 0);
+    ASSERT_EQ(h.insert(rec(12, "gggg")), 0);
+    EXPECT_EQ(walk(h, 1), (std::vector<uint32_t>{7, 3, 5, 11, 10, 12, 1}));
     // Changing only other fields keeps the place among the duplicates.
     ASSERT_EQ(h.read(opGetEqual, 0, le32(10)), 0);
     ASSERT_EQ(h.update(rec(10, "gggg", "other!!!")), 0);
-    EXPECT_EQ(walk(h, 1), (std::vector<uint32_t>{10, 7, 3, 5, 1}));
+    EXPECT_EQ(walk(h, 1), (std::vector<uint32_t>{7, 3, 5, 11, 10, 12, 1}));
 }
 
 TEST_F(Engine, PositionsAndDirectReadsKeepCurrencyInsideDuplicates) {
@@ -350,6 +361,8 @@ TEST_F(Engine, TransactionsCoverEveryFileAndAbortLeavesNothing) {
     for (uint32_t i = 2; i <= 50; ++i) ASSERT_EQ(a.insert(rec(i, "t")), 0);
     ASSERT_EQ(b.insert(rec(7, "t")), 0);
     EXPECT_EQ(walk(a, 0).size(), 50u);  // the transaction sees its own writes
+    ASSERT_EQ(a.stat(), 0);
+    EXPECT_EQ(get32(a.data, 6), 50u);
     ASSERT_EQ(a.call(opAbortTransaction, "", "", 0, 0), 0);
     EXPECT_EQ(walk(a, 0), (std::vector<uint32_t>{1}));
     EXPECT_EQ(b.read(opGetFirst, 0), statusEndOfFile);
