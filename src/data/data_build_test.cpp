@@ -69,7 +69,9 @@ TEST(DataBuild, FoldingTable) {
 // ZEL_WRITE_DICTIONARIES=1 data_tests --gtest_filter=SuiteDictionaries.* rewrites them.
 TEST(SuiteDictionaries, CommittedFilesMatchTheirDefinition) {
     const std::string root = testsupport::sourceDir() + "/runtime/";
-    if (os::getEnv("ZEL_WRITE_DICTIONARIES") == "1") ASSERT_TRUE(writeSuiteDictionaries(root));
+    if (os::getEnv("ZEL_WRITE_DICTIONARIES") == "1") {
+        ASSERT_TRUE(writeSuiteDictionaries(root));
+    }
     for (int16_t n : {ownersFile, propertiesFile, unitsFile, receiptsFile}) {
         const std::string name = root + "ddf/" + suiteFileBaseName(n) + ".xdf";
         ASSERT_TRUE(testsupport::fileExists(name)) << name;
