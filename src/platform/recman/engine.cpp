@@ -32,7 +32,20 @@
 // LOCKS. lock_file.h. A locked read locks the record it found and reads it
 // again; if another record now answers the same read, it starts over.
 // Writers take the record's lock for the length of the write, so a record locked
-// by another open cannot change under its holder.
+// by another open cannot change under its holder. A waiting lock on a record
+// that another open of this same process holds answers 84 at once: the holder
+// cannot let go while we wait.
+//
+// POSITION BLOCK. Bytes 0-3 "ZRM\x01", 4-7 the handle (index into
+// RecordManager::opens, plus one), 8-11 the generation stamped at open; the
+// rest is not used. A block whose stamp does not match a live open is not open (3).
+//
+// WRITES. Every write runs in a write transaction (BEGIN IMMEDIATE), its own or
+// the process transaction's; a write that fails leaves nothing behind. Records
+// shorter than the fixed length are refused (22), not padded: a short buffer is
+// a caller's fault that padding would hide.
+//
+// The engine is not thread-safe: the programs are single-threaded.
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -1025,8 +1038,11 @@ int16_t btrcall(uint16_t operation, uint8_t* positionBlock, void* dataBuffer, ui
     const uint32_t offered = dataLength != nullptr && dataBuffer != nullptr ? *dataLength : 0;
     Call c{static_cast<uint8_t*>(dataBuffer), offered, dataLength, static_cast<uint8_t*>(keyBuffer), keyLength,
            keyNumber};
-    const bool isRead = (op >= opGetEqual && op <= opGetLast) || op == opGetDirect;
-    if (bias > 4 || (bias != 0 && !isRead)) return statusInvalidOperation;
+    // Lock biases go with reads. Get position and begin transaction take them
+    // too and ignore them: the data layer adds the bias to those codes as well.
+    const bool takesBias = (op >= opGetEqual && op <= opGetLast) || op == opGetDirect || op == opGetPosition ||
+                           op == opBeginTransaction;
+    if (bias > 4 || (bias != 0 && !takesBias)) return statusInvalidOperation;
 
     switch (op) {
     case opCreate: return doCreate(c);

@@ -261,6 +261,8 @@ TEST_F(Engine, PositionsAndDirectReadsKeepCurrencyInsideDuplicates) {
     uint32_t again = 0;
     ASSERT_EQ(h.position(again), 0);
     EXPECT_EQ(again, pos);
+    ASSERT_EQ(h.call(opGetPosition + lockSingleNoWait, std::string(4, '\0'), "", 0, 1536, 0), 0);  // bias ignored
+    EXPECT_EQ(get32(h.data), pos);
     // Steps on another key than the current one start from the current record.
     ASSERT_EQ(h.read(opGetNext, 1), 0);
     EXPECT_EQ(idOf(h.data), 3u);
