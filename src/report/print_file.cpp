@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstring>
 
 #include "driver/session_settings.h"
 #include "platform/os/os.h"
@@ -13,10 +14,18 @@ PrintFileState printFileState;
 
 namespace {
 
-// A full report is some hundred thousand short lines; a large buffer keeps them
-// from turning into as many small writes.
+// A full report is millions of short lines: they are gathered here and handed to
+// the file in large blocks.
 constexpr std::size_t printBufferSize = 1 << 16;
 char printBuffer[printBufferSize];
+std::size_t printBufferUsed = 0;
+
+void flushPrintBuffer() {
+    if (printBufferUsed && printFileState.file &&
+        std::fwrite(printBuffer, 1, printBufferUsed, printFileState.file) != printBufferUsed)
+        printFileState.writeFailed = true;
+    printBufferUsed = 0;
+}
 
 // Numbers are written the way the print program reads them: a blank or "-",
 // the digits, one trailing blank (66 is " 66 ", -3 is "-3 ").
@@ -38,7 +47,13 @@ void appendNumber(std::string& line, int value) {
 // handing a half file to the print program.
 void writeBytes(const char* data, std::size_t size) {
     if (!printFileState.file) return;
-    if (fwrite_unlocked(data, 1, size, printFileState.file) != size) printFileState.writeFailed = true;
+    if (printBufferUsed + size > printBufferSize) flushPrintBuffer();
+    if (size > printBufferSize) {
+        if (std::fwrite(data, 1, size, printFileState.file) != size) printFileState.writeFailed = true;
+        return;
+    }
+    std::memcpy(printBuffer + printBufferUsed, data, size);
+    printBufferUsed += size;
 }
 
 // Writes one command and its CR LF.
@@ -63,7 +78,7 @@ void openPrintFile(std::string_view destination) {
         printFileState.writeFailed = true;
         return;
     }
-    std::setvbuf(printFileState.file, printBuffer, _IOFBF, printBufferSize);
+    printBufferUsed = 0;
     std::string line = "DEVICE";
     line.append(destination);
     writeLine(line);
@@ -72,6 +87,7 @@ void openPrintFile(std::string_view destination) {
 void closePrintFile() {
     if (!printFileState.file) return;
     // The last buffered lines reach the disk here; a full disk shows up now.
+    flushPrintBuffer();
     if (std::fflush(printFileState.file) != 0 || std::ferror(printFileState.file))
         printFileState.writeFailed = true;
     if (std::fclose(printFileState.file) != 0) printFileState.writeFailed = true;
