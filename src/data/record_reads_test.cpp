@@ -314,9 +314,26 @@ struct LockHolder {
     }
 };
 
-TEST_F(RecordReads, ModeBReportsALockedRecordAtOnce) {
+// The holder starts before this process opens the file, so the child inherits no
+// open file of the record manager.
+class RecordLocks : public datatest::DataFileTest {
+protected:
+    void SetUp() override {
+        DataFileTest::SetUp();
+        path = buildSmallFile();
+        ASSERT_TRUE(holder.start(path, "A003"));
+        int16_t status = -1;
+        openDataFile(smallFile, root / "SMALL", buffer, sizeof buffer, status);
+        ASSERT_EQ(status, 0);
+    }
+    std::string code() const { return std::string(reinterpret_cast<const char*>(buffer), 4); }
+
+    std::string path;
+    uint8_t buffer[20] = {};
     LockHolder holder;
-    ASSERT_TRUE(holder.start(path, "A003"));
+};
+
+TEST_F(RecordLocks, ModeBReportsALockedRecordAtOnce) {
     int16_t status = -1;
     setLockMode(smallFile, "B", status);
     readAtKey(smallFile, 0, "A003", 0, status);
@@ -330,9 +347,7 @@ TEST_F(RecordReads, ModeBReportsALockedRecordAtOnce) {
     EXPECT_EQ(status, 0);
 }
 
-TEST_F(RecordReads, ModeAWaitsWithTheMessageShownOnce) {
-    LockHolder holder;
-    ASSERT_TRUE(holder.start(path, "A003"));
+TEST_F(RecordLocks, ModeAWaitsWithTheMessageShownOnce) {
     int16_t status = -1;
     setLockMode(smallFile, "A", status);
 
