@@ -16,6 +16,7 @@
 #include "console/field_editor.h"
 #include "console/message_box.h"
 #include "console/windows.h"
+#include "data/data_build.h"
 #include "data/data_internal.h"
 #include "driver/session_settings.h"
 #include "platform/os/os.h"
@@ -30,6 +31,7 @@ namespace {
 constexpr int16_t statusAlreadyOpen = 1002;
 constexpr int16_t statusNoFreeSlot = 1003;
 constexpr int lockedFileRetryMs = 3000;
+constexpr int16_t statusInvalidFileName = 11;
 
 // The owner name of the suite's data files: four digits and a zero byte. It is
 // put together piece by piece so the digits do not stand as one text in the binary.
@@ -103,11 +105,9 @@ std::string openFailureMessage(std::string_view name, int16_t status) {
 // than its length field says, or longer than the data buffer can pass on. The
 // dictionary is only read: a missing one must not leave an empty file behind.
 std::string readDictionarySpecification(std::string_view dictionaryName) {
-    std::string contents;
-    if (!os::readWholeFile(dictionaryName, contents) || contents.size() < 2) return {};
-    std::size_t n = static_cast<uint8_t>(contents[0]) | (static_cast<std::size_t>(static_cast<uint8_t>(contents[1])) << 8);
-    if (n > dataBufferSize || contents.size() < 2 + n) return {};
-    return contents.substr(2, n);
+    std::string spec;
+    if (!readDictionary(dictionaryName, spec) || spec.size() > dataBufferSize) return {};
+    return spec;
 }
 
 void clearSlot(FileSlot& slot) {
@@ -200,8 +200,13 @@ void openDataFile(int16_t fileNumber, std::string_view name, uint8_t* recordBuff
     const SplitName parts = splitDataFileName(name);
     const std::string path = parts.folder + parts.base + parts.extension;
     // The key buffer carries the path and a zero byte; the key length is one byte.
+    // A longer path cannot be handed over whole; cutting it would name another file.
+    if (path.size() > keyBufferSize - 1) {
+        clearSlot(slot);
+        failDataFileOpen(name, statusInvalidFileName);
+    }
     uint8_t pathBuffer[keyBufferSize] = {};
-    const std::size_t pathLength = path.size() < keyBufferSize - 1 ? path.size() : keyBufferSize - 1;
+    const std::size_t pathLength = path.size();
     std::memcpy(pathBuffer, path.data(), pathLength);
 
     uint8_t owner[5];

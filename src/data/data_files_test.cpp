@@ -229,6 +229,19 @@ TEST_F(DataFileDeathTest, ShortDictionaryFailsCleanly) {
     EXPECT_FALSE(testsupport::fileExists(root / "DADES/SHORT.dat"));
 }
 
+TEST_F(DataFileDeathTest, PathTooLongForTheRecordManagerIsNotCut) {
+    testsupport::writeFile(root / "ddf/X.xdf", encodeDictionary(datatest::smallSpec()));
+    const std::string name = root.path() + std::string(260, 'd') + "\\X";
+    EXPECT_EXIT(
+        {
+            std::atexit(printFailureAtExit);
+            uint8_t buffer[20];
+            int16_t status = -1;
+            openDataFile(507, name, buffer, sizeof buffer, status);
+        },
+        ::testing::ExitedWithCode(0), "AL FITXER .*X \\(11\\)\\]");
+}
+
 // ---- Another program holding the file -----------------------------------------
 
 // Opens the file exclusively in a child process, tells the parent, and lets go
