@@ -118,6 +118,8 @@ TEST_F(KeyboardTest, AltKeypadEntry) {
         {"a non-digit under Alt ends it and is kept",
          {K(keycode::right, lAlt), K(keycode::keypad5, lAlt), K(keycode::f4, lAlt)},
          {'A', keycode::altF4}},
+        {"a click ending it is kept", {K(keycode::right, lAlt), K(keycode::keypad5, lAlt), term::mouseRelease(3, 4)},
+         {'A', 0}},
         {"the bare Alt release is dropped", {K(keycode::right, lAlt), K(keycode::keypad5, lAlt), K(0x00), K('q')},
          {'A', 'q'}},
         {"a code 0 under Alt is skipped", {K(0x00, lAlt), K(keycode::right, lAlt), K(0x00, lAlt), K(keycode::keypad5, lAlt)},
