@@ -144,8 +144,12 @@ bool TerminalBackend::open() {
     termios shell{};
     if (tcgetattr(fd_, &shell) != 0) return false;
     FILE* in = tty_ == stdout ? stdin : tty_;
+    saveSignalDispositions();
     screen_ = newterm(nullptr, tty_, in);
-    if (!screen_) return false;
+    if (!screen_) {
+        removeTerminalSignals();
+        return false;
+    }
     set_term(screen_);
     raw();
     noecho();

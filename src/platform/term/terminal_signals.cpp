@@ -16,6 +16,7 @@ constexpr int otherSignals[] = {SIGWINCH, SIGTSTP, SIGCONT};
 
 struct sigaction previousActions[NSIG];
 bool replaced[NSIG];
+bool saved[NSIG];
 
 void writeAll(int fd, const char* p, size_t n) {
     while (n > 0) {
@@ -84,6 +85,7 @@ void onContinue(int) {
 void install(int sig, void (*handler)(int)) {
     struct sigaction old {};
     sigaction(sig, nullptr, &old);
+    if (saved[sig]) old = previousActions[sig];
     // A signal the caller chose to ignore (nohup) stays ignored.
     if (old.sa_handler == SIG_IGN && sig != SIGCONT && sig != SIGWINCH) return;
     struct sigaction act {};
@@ -92,7 +94,8 @@ void install(int sig, void (*handler)(int)) {
     sigaddset(&act.sa_mask, SIGWINCH);
     sigaddset(&act.sa_mask, SIGCONT);
     act.sa_flags = SA_RESTART;
-    sigaction(sig, &act, &previousActions[sig]);
+    if (saved[sig]) sigaction(sig, &act, nullptr);
+    else sigaction(sig, &act, &previousActions[sig]);
     replaced[sig] = true;
 }
 
@@ -105,6 +108,11 @@ sigset_t handledSignals() {
 }
 
 }  // namespace
+
+void saveSignalDispositions() {
+    for (int sig : fatalSignals) saved[sig] = sigaction(sig, nullptr, &previousActions[sig]) == 0;
+    for (int sig : otherSignals) saved[sig] = sigaction(sig, nullptr, &previousActions[sig]) == 0;
+}
 
 void leaveTerminal() {
     const TerminalSignals& s = terminalSignals;
@@ -143,12 +151,12 @@ bool installTerminalSignals() {
 
 void removeTerminalSignals() {
     TerminalSignals& s = terminalSignals;
+    for (int sig = 1; sig < NSIG; ++sig) {
+        if (replaced[sig] || saved[sig]) sigaction(sig, &previousActions[sig], nullptr);
+        replaced[sig] = false;
+        saved[sig] = false;
+    }
     if (!s.installed) return;
-    for (int sig = 1; sig < NSIG; ++sig)
-        if (replaced[sig]) {
-            sigaction(sig, &previousActions[sig], nullptr);
-            replaced[sig] = false;
-        }
     ::close(s.wakeRead);
     ::close(s.wakeWrite);
     s.wakeRead = s.wakeWrite = -1;

@@ -33,6 +33,9 @@ struct TerminalSignals {
 };
 extern TerminalSignals terminalSignals;
 
+// Notes the signal dispositions the program had before the terminal library
+// installed its own; they are the ones given back (and followed by fatal signals).
+void saveSignalDispositions();
 // Installs the handlers for the terminal on ttyFd (the modes must be filled in).
 bool installTerminalSignals();
 void removeTerminalSignals();
