@@ -4,7 +4,6 @@
 #include "report/receipts_report.h"
 
 #include <cstring>
-#include <unordered_map>
 
 #include "data/record_layouts.h"
 #include "data/record_reads.h"
@@ -63,14 +62,30 @@ struct AmountSettings {
     std::string currency;
     bool operator==(const AmountSettings&) const = default;
 };
+// Direct-mapped: a slot holds the last text made for a key that falls into it.
+// Dates take their slot from the low digits of year, month and day, so the dates
+// of sixteen years never share one.
+constexpr std::size_t memoSlots = 8192;
+struct MemoSlot {
+    uint32_t key = 0;
+    bool used = false;
+    std::string text;
+};
 struct FormatMemo {
     DateSettings dateSettings;
-    std::unordered_map<uint32_t, std::string> dates;
+    MemoSlot dates[memoSlots];
     AmountSettings amountSettings;
-    std::unordered_map<int32_t, std::string> amounts;
+    MemoSlot amounts[memoSlots];
 };
 FormatMemo formatMemo;
-constexpr std::size_t formatMemoLimit = 8192;
+
+std::size_t memoSlotOf(uint32_t key) { return (key * 2654435761u) >> 19 & (memoSlots - 1); }
+
+std::size_t dateSlotOf(const std::string& packed) {
+    const auto year = static_cast<unsigned char>(packed[1]), month = static_cast<unsigned char>(packed[2]),
+               day = static_cast<unsigned char>(packed[3]);
+    return ((year % 16u) * 16u + month % 16u) * 32u + day % 32u;
+}
 
 bool dateSettingsAreCurrent() {
     const DateSettings& d = formatMemo.dateSettings;
@@ -79,7 +94,7 @@ bool dateSettingsAreCurrent() {
 }
 
 void startDateMemo() {
-    formatMemo.dates.clear();
+    for (MemoSlot& slot : formatMemo.dates) slot.used = false;
     formatMemo.dateSettings = {dateDisplayState.settingsRead, dateDisplayState.dateSeparator,
                                dateDisplayState.dateOrder, sessionSettings.languageCode};
 }
@@ -91,33 +106,35 @@ bool amountSettingsAreCurrent() {
 }
 
 void startAmountMemo() {
-    formatMemo.amounts.clear();
+    for (MemoSlot& slot : formatMemo.amounts) slot.used = false;
     formatMemo.amountSettings = {numberFormatState.decimalChar, numberFormatState.thousandsChar,
                                  numberFormatState.displayCurrency};
 }
 
-std::string detailDate(const std::string& packed) {
-    if (packed.size() != 4) return formatDate(packed, 0, "dma");
-    if (!dateSettingsAreCurrent() || formatMemo.dates.size() > formatMemoLimit) startDateMemo();
+const std::string& detailDate(const std::string& packed) {
+    static std::string unusual;
+    if (packed.size() != 4) return unusual = formatDate(packed, 0, "dma");
+    if (!dateSettingsAreCurrent()) startDateMemo();
     uint32_t key;
     std::memcpy(&key, packed.data(), 4);
-    auto found = formatMemo.dates.find(key);
-    if (found != formatMemo.dates.end()) return found->second;
+    MemoSlot& slot = formatMemo.dates[dateSlotOf(packed)];
+    if (slot.used && slot.key == key) return slot.text;
     std::string text = formatDate(packed, 0, "dma");
     // The first call may have read the settings: keep the text under them.
     if (!dateSettingsAreCurrent()) startDateMemo();
-    formatMemo.dates.emplace(key, text);
-    return text;
+    slot = {key, true, std::move(text)};
+    return slot.text;
 }
 
-std::string detailAmount(int32_t amount) {
-    if (!amountSettingsAreCurrent() || formatMemo.amounts.size() > formatMemoLimit) startAmountMemo();
-    auto found = formatMemo.amounts.find(amount);
-    if (found != formatMemo.amounts.end()) return found->second;
+const std::string& detailAmount(int32_t amount) {
+    if (!amountSettingsAreCurrent()) startAmountMemo();
+    const auto key = static_cast<uint32_t>(amount);
+    MemoSlot& slot = formatMemo.amounts[memoSlotOf(key)];
+    if (slot.used && slot.key == key) return slot.text;
     std::string text = formatAmount(amountTemplate, amount);
     if (!amountSettingsAreCurrent()) startAmountMemo();
-    formatMemo.amounts.emplace(amount, text);
-    return text;
+    slot = {key, true, std::move(text)};
+    return slot.text;
 }
 
 // Property 0012, unit 0305, receipt 7 give 012305V07: the last three digits of the

@@ -1,3 +1,4 @@
+// One run of the receipts report, as the module and the batch command share it.
 #include "report/report_run.h"
 
 #include <cstring>
@@ -51,7 +52,8 @@ std::string checkReportDataFiles() {
         if (!os::fileExists(path)) {
             std::string specification;
             if (!readDictionary(dataDictionaryName(name), specification) || specification.empty()) {
-                reason = "neither the file nor its dictionary " + os::mapPath(dataDictionaryName(name)) + " exists";
+                reason = "missing, and its dictionary " + os::mapPath(dataDictionaryName(name)) +
+                         " is missing or unreadable";
             } else if (int16_t created = createDataFile(path, specification); created != 0) {
                 reason = "cannot be created from its dictionary (status " + std::to_string(created) + ")";
             }
