@@ -84,6 +84,14 @@ TEST_F(TerminalKeys, ALoneEscapeIsTheEscKeyAndResizeIsSeen) {
     quit();
 }
 
+std::string terminalModes(TmuxSession& tmux) {
+    std::string modes;
+    tmux.tmux({"display-message", "-p", "-t", "main",
+               "#{mouse_any_flag}#{mouse_sgr_flag}#{alternate_on}#{keypad_cursor_flag}"},
+              &modes);
+    return modes.substr(0, 4);
+}
+
 TEST(TerminalBackend, GivesTheTerminalBackWhenKilled) {
     TmuxSession tmux;
     // The shell stays to show what the terminal looks like after the program.
@@ -93,9 +101,41 @@ TEST(TerminalBackend, GivesTheTerminalBackWhenKilled) {
     ASSERT_TRUE(tmux.waitFor("status=143")) << tmux.lastScreen();
     // Back on the normal screen (the alternate one has been left).
     EXPECT_NE(tmux.lastScreen().find("before"), std::string::npos) << tmux.lastScreen();
-    std::string modes;
-    tmux.tmux({"display-message", "-p", "-t", "main", "#{mouse_any_flag}#{mouse_sgr_flag}#{alternate_on}#{keypad_cursor_flag}"}, &modes);
-    EXPECT_EQ(modes.substr(0, 4), "0000");
+    EXPECT_EQ(terminalModes(tmux), "0000");
+}
+
+TEST(TerminalBackend, CtrlZGivesTheTerminalBackAndFgTakesItAgain) {
+    TmuxSession tmux;
+    TmuxSession::Options o;
+    o.env = {{"PS1", "prompt$ "}};
+    ASSERT_TRUE(tmux.start("exec bash --norc --noprofile -i", o)) << tmux.error();
+    ASSERT_TRUE(tmux.waitFor("prompt$")) << tmux.lastScreen();
+    ASSERT_TRUE(tmux.sendText(keysCommand()));
+    ASSERT_TRUE(tmux.sendKeys({"Enter"}));
+    ASSERT_TRUE(tmux.waitFor("Esc twice ends")) << tmux.lastScreen();
+    EXPECT_EQ(terminalModes(tmux), "1111");  // mouse, SGR mouse, alternate screen, cursor keys
+    ASSERT_TRUE(tmux.sendKeys({"a"}));
+    ASSERT_TRUE(tmux.waitFor("key 0061")) << tmux.lastScreen();
+
+    ASSERT_TRUE(tmux.sendKeys({"C-z"}));
+    ASSERT_TRUE(tmux.waitFor("Stopped")) << tmux.lastScreen();
+    EXPECT_EQ(terminalModes(tmux), "0000");
+
+    ASSERT_TRUE(tmux.sendText("fg"));
+    ASSERT_TRUE(tmux.sendKeys({"Enter"}));
+    // Repainted in full, and reading keys again.
+    ASSERT_TRUE(tmux.waitFor("key 0061")) << tmux.lastScreen();
+    EXPECT_NE(tmux.lastScreen().find("Esc twice ends"), std::string::npos) << tmux.lastScreen();
+    ASSERT_TRUE(tmux.sendKeys({"b"}));
+    ASSERT_TRUE(tmux.waitFor("key 0062")) << tmux.lastScreen();
+    EXPECT_EQ(terminalModes(tmux), "1111");
+
+    ASSERT_TRUE(tmux.sendKeys({"Escape"}));
+    ASSERT_TRUE(tmux.waitFor("Esc again")) << tmux.lastScreen();
+    ASSERT_TRUE(tmux.sendKeys({"Escape"}));
+    ASSERT_TRUE(tmux.waitForGone("Esc again")) << tmux.lastScreen();
+    ASSERT_TRUE(tmux.waitFor("prompt$ fg\n" + keysCommand() + "\nprompt$")) << tmux.lastScreen();
+    EXPECT_EQ(terminalModes(tmux), "0000");
 }
 
 TEST(TmuxHarness, ExitStatusEnvironmentAndTerm) {
