@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -41,10 +42,17 @@ std::vector<std::string> splitLines(const std::string& text, const std::string& 
     return lines;
 }
 
-// A hand-written print file (UTF-8, LF) in the bytes the program writes (CP850, CR LF).
-std::string golden(const std::string& name) {
-    return cp850(readFile(testsupport::sourceDir() + "/tests/fixtures/report/" + name));
+// The hand-written print files beside the sources, also when the test runs
+// without ZEL_SOURCE_DIR.
+std::string fixture(const std::string& name) {
+    if (const char* dir = std::getenv("ZEL_SOURCE_DIR"); dir && *dir)
+        return readFile(std::string(dir) + "/tests/fixtures/report/" + name);
+    const std::string here = __FILE__;
+    return readFile(here.substr(0, here.rfind("/src/report/")) + "/tests/fixtures/report/" + name);
 }
+
+// A hand-written print file (UTF-8, LF) in the bytes the program writes (CP850, CR LF).
+std::string golden(const std::string& name) { return cp850(fixture(name)); }
 
 void expectSameLines(const std::string& actual, const std::string& expectedLf) {
     const std::vector<std::string> got = splitLines(actual, "\r\n");
@@ -156,7 +164,7 @@ TEST_F(ReceiptsReportTest, LanguageFileSeparatorsAndDateOrder) {
     writeFile(root / "Vesk.ini",
               "[Usuari]\r\nDecCaracter=,\r\nMilCaracter=.\r\nDatCaracter=-\r\nDatOrdre=AMD\r\n");
     ASSERT_TRUE(os::makeDirectories(root / "LOCALE"));
-    writeFile(root / "LOCALE/RPTREBUT.LNG", cp850(readFile(testsupport::sourceDir() + "/tests/fixtures/report/RPTREBUT.LNG")));
+    writeFile(root / "LOCALE/RPTREBUT.LNG", cp850(fixture("RPTREBUT.LNG")));
     sessionSettings.languageCode = "SPA";
     sessionSettings.outputDevice = "IMPRESSORA 2";
     build(marchInstallation());
@@ -169,7 +177,7 @@ TEST_F(ReceiptsReportTest, ASecondRunUnderOtherSettingsFormatsAfresh) {
     writeFile(root / "Vesk.ini",
               "[Usuari]\r\nDecCaracter=,\r\nMilCaracter=.\r\nDatCaracter=-\r\nDatOrdre=AMD\r\n");
     ASSERT_TRUE(os::makeDirectories(root / "LOCALE"));
-    writeFile(root / "LOCALE/RPTREBUT.LNG", cp850(readFile(testsupport::sourceDir() + "/tests/fixtures/report/RPTREBUT.LNG")));
+    writeFile(root / "LOCALE/RPTREBUT.LNG", cp850(fixture("RPTREBUT.LNG")));
     numberFormatState = NumberFormatState{};
     dateDisplayState = DateDisplayState{};
     setCurrency("a,E");
