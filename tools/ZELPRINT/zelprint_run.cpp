@@ -142,7 +142,7 @@ int writeRequestedOutputs(const Options& options, const std::string& text, bool 
 }
 
 struct KeptFiles {
-    std::string textPath, pdfPath;
+    std::string input, textPath, pdfPath;
     bool textKept = false, pdfKept = false;
 };
 
@@ -157,7 +157,7 @@ int deliveryFailed(const std::string& why, const KeptFiles& kept) {
         std::fprintf(stderr, "\n");
     } else {
         std::fprintf(stderr, "ZELPRINT: the pages could not be kept either; the print file %s is left as it is\n",
-                     os::mapPath(folderOf(kept.textPath) + "zelprint.tmp").c_str());
+                     os::mapPath(kept.input).c_str());
     }
     return 1;
 }
@@ -165,6 +165,7 @@ int deliveryFailed(const std::string& why, const KeptFiles& kept) {
 int deliverByDevice(const std::string& input, const PrintDocument& doc, const std::string& text, bool pdfRendered,
                     const std::string& pdf, const std::string& pdfError) {
     KeptFiles kept;
+    kept.input = input;
     const std::string folder = folderOf(input);
     kept.textPath = folder + "zelprint.txt";
     kept.pdfPath = folder + "zelprint.pdf";
