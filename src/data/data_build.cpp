@@ -291,13 +291,14 @@ int16_t beginDataFileLoad(DataFileLoad& load, std::string_view path) {
 int16_t loadDataRecord(DataFileLoad& load, std::string_view record) {
     if (!load.open) return recman::statusFileNotOpen;
     const std::size_t fixed = static_cast<std::size_t>(load.recordLength);
-    if (record.size() > dataBufferSize || record.size() < fixed || (!load.variableLength && record.size() != fixed))
+    if (record.size() < fixed || (!load.variableLength && record.size() != fixed))
         return recman::statusInvalidRecordLength;
-    static uint8_t data[dataBufferSize];
-    std::memcpy(data, record.data(), record.size());
+    // The record manager may write to the data buffer, so it gets a copy.
+    static std::string data;
+    data.assign(record);
     uint8_t key[keyBufferSize] = {};
     uint32_t length = static_cast<uint32_t>(record.size());
-    int16_t status = btrcall(recman::opInsert, load.positionBlock, data, &length, key, 255, 0);
+    int16_t status = btrcall(recman::opInsert, load.positionBlock, data.data(), &length, key, 255, 0);
     if (status == 0) ++load.inserted;
     return status;
 }

@@ -172,6 +172,23 @@ TEST_F(ZelutilData, LoadThenSaveGivesTheSameBytes) {
     EXPECT_EQ(recordCountLine(), "Records: 53");
 }
 
+TEST_F(ZelutilData, VariableLengthRecordsKeepTheirLength) {
+    DataFileSpec spec;
+    spec.recordLength = 6;
+    spec.fileFlags = 0x0001;
+    spec.keys = {{{1, 4, 0}}};
+    writeFile(dir / "var.xdf", encodeDictionary(spec));
+    const std::string var = dir / "var.dat";
+    ASSERT_EQ(zelutil(dir, {"create", var, dir / "var.xdf"}).code, 0);
+    const std::string seq = sequential({"K001\r\n", "K002\r\n" + std::string(3000, '\x1A'), "K003ab\n\r"});
+    writeFile(dir / "var.seq", seq);
+    Outcome r = zelutil(dir, {"load", var, dir / "var.seq"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    ASSERT_EQ(zelutil(dir, {"save", var, dir / "back.seq"}).code, 0);
+    EXPECT_EQ(readFile(dir / "back.seq"), seq);
+    EXPECT_NE(zelutil(dir, {"stat", var}).out.find("Record length: 6 (variable-length records)"), std::string::npos);
+}
+
 TEST_F(ZelutilData, EmptySequentialFileLoadsNothing) {
     writeFile(dir / "empty.seq", "\x1A");
     EXPECT_EQ(zelutil(dir, {"load", data, dir / "empty.seq"}).code, 0);
