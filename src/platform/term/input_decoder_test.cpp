@@ -246,3 +246,41 @@ TEST(InputDecoder, ResetForgetsWhatWasHeld) {
 }
 
 }  // namespace
+
+namespace {
+
+// Noise of the kind a terminal sends (escape sequences, UTF-8, control bytes)
+// never leaves the decoder stuck, and how the bytes are cut into reads does not
+// change what comes out.
+TEST(InputDecoder, RandomInputCutAnywhereDecodesAlikeAndNeverSticks) {
+    static const char* pieces[] = {"\x1b", "[", "O", "<", "M", "m", ";", "1", "2", "5", "~", "A", "D", "P", "$",
+                                   "^", "\xC3", "\xA0", "\xE2", "a", "\r", "\x7f", "[200~", "[201~", "\x80", "\xff"};
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes;
+        const int count = 1 + static_cast<int>(next() % 12);
+        for (int k = 0; k < count; ++k) bytes += pieces[next() % (sizeof pieces / sizeof *pieces)];
+        std::vector<std::string> chunks;
+        for (size_t at = 0; at < bytes.size();) {
+            const size_t len = 1 + next() % 4;
+            chunks.push_back(bytes.substr(at, len));
+            at += len;
+        }
+        EXPECT_EQ(decode(chunks), decode({bytes})) << testing::PrintToString(bytes);
+
+        term::InputDecoder d;
+        std::vector<InputEvent> out;
+        d.feed(bytes, out);
+        d.expire(out);
+        EXPECT_EQ(d.waitMs(), -1);
+        out.clear();
+        d.feed("z", out);
+        EXPECT_EQ(describe(out), "c7A") << testing::PrintToString(bytes);
+    }
+}
+
+}  // namespace

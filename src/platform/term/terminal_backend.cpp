@@ -27,6 +27,7 @@
 #include "platform/term/backend.h"
 #include "platform/term/clipboard.h"
 #include "platform/term/code_page.h"
+#include "platform/term/cursor_shape.h"
 #include "platform/term/input_decoder.h"
 #include "platform/term/screen_colours.h"
 #include "platform/term/screen_diff.h"
@@ -91,7 +92,6 @@ private:
     void repaintAll();
     void applyModes();
     void updateTransitions();
-    std::string cursorSequence(bool visible, CursorShape shape) const;
 
     FILE* tty_ = nullptr;
     bool ownsTty_ = false;
@@ -108,7 +108,8 @@ private:
     int cursorSent_ = -1;  // visible * 2 + shape, -1: not known
     bool osc52_ = false;
     int hangups_ = 0;
-    std::string ss_, se_, cnorm_, civis_, cvvis_, smkx_, rmkx_, smcup_, rmcup_, sgr0_;
+    CursorCapabilities cursor_;
+    std::string smkx_, rmkx_, smcup_, rmcup_, sgr0_;
 };
 
 void restoreAtExit() {
@@ -179,11 +180,15 @@ bool TerminalBackend::open() {
         if (pairZero) assume_default_colors(terminalColour(7), terminalColour(0));
     }
 
-    ss_ = capability("Ss");
-    se_ = capability("Se");
-    cnorm_ = capability("cnorm");
-    civis_ = capability("civis");
-    cvvis_ = capability("cvvis");
+    // Insert mode shows a low cursor, overwrite a full block (DECSCUSR 4 and 2, both steady).
+    if (const std::string ss = capability("Ss"); !ss.empty()) {
+        cursor_.styleLow = tiparm(ss.c_str(), 4);
+        cursor_.styleBlock = tiparm(ss.c_str(), 2);
+    }
+    cursor_.styleReset = capability("Se");
+    cursor_.normal = capability("cnorm");
+    cursor_.hide = capability("civis");
+    cursor_.veryVisible = capability("cvvis");
     smkx_ = capability("smkx");
     rmkx_ = capability("rmkx");
     smcup_ = capability("smcup");
@@ -220,8 +225,8 @@ void TerminalBackend::updateTransitions() {
     std::string leave;
     leave += mouseOff;
     leave += pasteOff;
-    leave += se_;
-    leave += cnorm_;
+    leave += cursor_.styleReset;
+    leave += cursor_.normal;
     leave += sgr0_;
     if (char* cup = tigetstr("cup"); cup && cup != reinterpret_cast<char*>(-1) && rows > 0)
         leave += tiparm(cup, rows - 1, 0);
@@ -233,12 +238,18 @@ void TerminalBackend::updateTransitions() {
 }
 
 void TerminalBackend::shutDown() {
-    if (!screen_) return;
+    if (!screen_) {
+        if (ownsTty_ && tty_) std::fclose(tty_);
+        tty_ = nullptr;
+        ownsTty_ = false;
+        fd_ = -1;
+        return;
+    }
     if (liveBackend == this) liveBackend = nullptr;
     std::string modes(mouseOff);
     modes += pasteOff;
-    modes += se_;
-    modes += cnorm_;
+    modes += cursor_.styleReset;
+    modes += cursor_.normal;
     modes += rmkx_;
     send(modes);
     endwin();
@@ -247,6 +258,7 @@ void TerminalBackend::shutDown() {
     screen_ = nullptr;
     if (ownsTty_) std::fclose(tty_);
     tty_ = nullptr;
+    ownsTty_ = false;
     fd_ = -1;
 }
 
@@ -266,15 +278,6 @@ void TerminalBackend::adoptWindowSize() {
     updateTransitions();
 }
 
-std::string TerminalBackend::cursorSequence(bool visible, CursorShape shape) const {
-    if (!visible) return civis_;
-    // Insert mode shows a low cursor, overwrite a full block (DECSCUSR 4 and 2,
-    // both steady). Without that capability the terminal's "very visible"
-    // cursor stands in for the block.
-    if (!ss_.empty()) return cnorm_ + tiparm(ss_.c_str(), shape == CursorShape::block ? 2 : 4);
-    return shape == CursorShape::block && !cvvis_.empty() ? cvvis_ : cnorm_;
-}
-
 void TerminalBackend::present(const Grid& grid) {
     if (!screen_) return;
     int rows = 0, cols = 0;
@@ -282,18 +285,23 @@ void TerminalBackend::present(const Grid& grid) {
     for (const CellRun& run : changedRuns(shown_, grid)) {
         if (run.row > rows) continue;
         const int last = std::min(run.last, cols);
-        cchar_t cells[512];
-        int n = 0;
-        for (int c = run.first; c <= last && n < 512; ++c, ++n) {
-            const Cell cell = const_cast<Grid&>(grid).at(run.row, c);
-            wchar_t text[2] = {static_cast<wchar_t>(cp850ToUnicode[cell.ch]), 0};
-            const CellLook look = cellLook(colours_, cell.attr);
-            attr_t a = A_NORMAL;
-            if (look.bold) a |= A_BOLD;
-            if (look.reverse) a |= A_REVERSE;
-            setcchar(&cells[n], text, a, static_cast<short>(look.pair), nullptr);
+        const Cell* row = grid.cells.data() + static_cast<size_t>(run.row - 1) * grid.width;
+        cchar_t cells[256];
+        for (int from = run.first; from <= last; from += 256) {
+            const int n = std::min(256, last - from + 1);
+            for (int k = 0; k < n; ++k) {
+                const Cell cell = row[from - 1 + k];
+                wchar_t text[2] = {static_cast<wchar_t>(cp850ToUnicode[cell.ch]), 0};
+                const CellLook look = cellLook(colours_, cell.attr);
+                attr_t a = A_NORMAL;
+                if (look.bold) a |= A_BOLD;
+                if (look.reverse) a |= A_REVERSE;
+                setcchar(&cells[k], text, a, static_cast<short>(look.pair), nullptr);
+            }
+            // Written without moving the cursor, so the last cell of the screen
+            // does not scroll it.
+            mvwadd_wchnstr(stdscr, run.row - 1, from - 1, cells, n);
         }
-        if (n > 0) mvwadd_wchnstr(stdscr, run.row - 1, run.first - 1, cells, n);
     }
     wmove(stdscr, std::clamp(grid.cursorRow, 1, rows) - 1, std::clamp(grid.cursorColumn, 1, cols) - 1);
     wnoutrefresh(stdscr);
@@ -302,7 +310,7 @@ void TerminalBackend::present(const Grid& grid) {
     applyModes();
     const int cursor = (grid.cursorVisible ? 2 : 0) + (grid.cursorShape == CursorShape::block ? 1 : 0);
     if (cursor != cursorSent_) {
-        send(cursorSequence(grid.cursorVisible, grid.cursorShape));
+        send(cursorSequence(cursor_, grid.cursorVisible, grid.cursorShape));
         cursorSent_ = cursor;
     }
 }
