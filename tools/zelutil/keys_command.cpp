@@ -138,7 +138,7 @@ int zelutilKeys(int argc, char** argv) {
         return 2;
     }
     if (!term::openTerminal()) {
-        std::fputs("zelutil keys: needs a terminal (none found on /dev/tty or standard input)\n", stderr);
+        std::fputs("zelutil keys: needs a full-screen terminal (no terminal on /dev/tty or standard input, or TERM unknown)\n", stderr);
         return 1;
     }
     term::setCursorVisible(false);

@@ -152,6 +152,15 @@ bool TerminalBackend::open() {
         return false;
     }
     set_term(screen_);
+    if (capability("cup").empty()) {
+        // A terminal that cannot place the cursor cannot show a form.
+        endwin();
+        delscreen(screen_);
+        screen_ = nullptr;
+        tcsetattr(fd_, TCSADRAIN, &shell);
+        removeTerminalSignals();
+        return false;
+    }
     raw();
     noecho();
     nonl();
