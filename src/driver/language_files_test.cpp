@@ -158,7 +158,7 @@ TEST_F(LanguageFilesTest, DamagedFilesNeitherCrashNorHang) {
         "\r\n",
         ",,,",
         "\"",
-        std::string("\x00\x01\x02,\xFF\xFE,\x00,\r\n", 13),
+        std::string("\x00\x01\x02,\xFF\xFE,\x00,\r\n", 11),
         std::string(200000, ','),
         std::string(100000, 'x') + "\r\n",
         "\"" + std::string(100000, 'y'),
