@@ -71,12 +71,12 @@ std::string cp850(std::string_view utf8) {
 
 std::string binDir() {
     const char* d = std::getenv("ZEL_BIN_DIR");
-    return d ? d : "build/bin";
+    return d && *d ? d : ZEL_DEFAULT_BIN_DIR;
 }
 
 std::string sourceDir() {
     const char* d = std::getenv("ZEL_SOURCE_DIR");
-    return d ? d : ".";
+    return d && *d ? d : ZEL_DEFAULT_SOURCE_DIR;
 }
 
 }  // namespace testsupport
