@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 
 #include "platform/recman/btrcall.h"
 #include "platform/recman/recman_test_support.h"
@@ -136,6 +137,44 @@ TEST_F(Engine, CreateRefusesBadSpecificationsWithoutAFile) {
     EXPECT_EQ(createFile(path(), std::string(1536, ' ')), statusInvalidKeyCount);
     EXPECT_FALSE(testsupport::fileExists(path()));
     EXPECT_EQ(createFile(path("nofolder/x.dat"), plainSpec), statusCreateIoError);
+}
+
+TEST_F(Engine, LargestSpecificationsAndRandomOnesThroughCreate) {
+    std::vector<Key> keys;
+    for (uint16_t k = 0; k < 90; ++k) keys.push_back({{static_cast<uint16_t>(k + 1), 1, 0x0001}});
+    ASSERT_EQ(createFile(path("wide.dat"), makeSpec(200, keys)), 0);
+    Handle h;
+    ASSERT_EQ(h.open(path("wide.dat")), 0);
+    std::string record(200, 'a');
+    ASSERT_EQ(h.insert(record), 0);
+    ASSERT_EQ(h.read(opGetEqual, 89, "a"), 0);  // as many keys as a 1536-byte buffer carries
+    EXPECT_EQ(h.read(opGetEqual, 90, "a"), statusInvalidKeyNumber);
+    ASSERT_EQ(h.close(), 0);
+
+    std::mt19937 rng(11);
+    int created = 0;
+    for (int i = 0; i < 400 && created < 10; ++i) {
+        std::string block(16 + rng() % 200, '\0');
+        for (char& ch : block) ch = static_cast<char>(rng());
+        recmantest::put16(block, 0, static_cast<uint16_t>(rng() % 300));
+        recmantest::put16(block, 4, static_cast<uint16_t>(rng() % 4));
+        for (std::size_t d = 16; d + 16 <= block.size(); d += 16) {
+            recmantest::put16(block, d, static_cast<uint16_t>(rng() % 300));
+            recmantest::put16(block, d + 2, static_cast<uint16_t>(rng() % 20));
+        }
+        const std::string name = path("random" + std::to_string(i) + ".dat");
+        if (createFile(name, block, 0) != 0) {
+            EXPECT_FALSE(testsupport::fileExists(name));
+            continue;
+        }
+        ++created;
+        ASSERT_EQ(h.open(name), 0);
+        ASSERT_EQ(h.stat(), 0);
+        const uint16_t length = static_cast<uint8_t>(h.data[0]) | (static_cast<uint8_t>(h.data[1]) << 8);
+        EXPECT_EQ(h.insert(std::string(length, 'r')), 0);
+        ASSERT_EQ(h.close(), 0);
+    }
+    EXPECT_GT(created, 0);
 }
 
 TEST_F(Engine, BinaryKeysInNumericOrderAndKeyedReads) {
