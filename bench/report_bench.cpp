@@ -5,7 +5,9 @@
 //   bench_report_bench [--properties N] [--units N] [--runs N] [--dir DIR] [--lang CODE]
 //
 // The installation (2,000 properties of 40 units, 12 to 30 monthly receipts a unit
-// by default) is generated once into $TMPDIR/zel-bench-report-<P>x<U> and reused.
+// by default) is generated once into $TMPDIR/zel-bench-report (other sizes into
+// zel-bench-report-<P>x<U>) and reused. A smaller one serves for profiling:
+//   valgrind --tool=callgrind zelutil report ... on --properties 50 --units 10.
 // zelutil must have been built beside this program.
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -259,8 +261,9 @@ int main(int argc, char** argv) {
     }
     if (o.dir.empty()) {
         const char* t = std::getenv("TMPDIR");
-        o.dir = std::string(t && *t ? t : "/tmp") + "/zel-bench-report-" + std::to_string(o.properties) + "x" +
-                std::to_string(o.units);
+        o.dir = std::string(t && *t ? t : "/tmp") + "/zel-bench-report";
+        if (o.properties != 2000 || o.units != 40)
+            o.dir += "-" + std::to_string(o.properties) + "x" + std::to_string(o.units);
     }
     const std::string root = o.dir + "/";
     if (!os::fileExists(root + "complete") && !generateInstallation(o, root)) return 1;
