@@ -37,13 +37,33 @@ void wake() {
     }
 }
 
+void reenterTerminal() {
+    const TerminalSignals& s = terminalSignals;
+    if (s.ttyFd >= 0) {
+        tcsetattr(s.ttyFd, TCSADRAIN, &s.programModes);
+        writeAll(s.ttyFd, s.enter, s.enterLength);
+    }
+    terminalSignals.repaint = 1;
+    wake();
+}
+
 void onFatal(int sig) {
+    const int saved = errno;
     leaveTerminal();
-    // The previous disposition takes over (normally the default: the program ends
-    // as the signal says), and the signal is raised again for it.
-    sigaction(sig, &previousActions[sig], nullptr);
+    const struct sigaction& previous = previousActions[sig];
+    if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN && !(previous.sa_flags & SA_SIGINFO)) {
+        // The program's own handler decides; if it comes back, the program goes
+        // on and gets its screen again.
+        previous.sa_handler(sig);
+        reenterTerminal();
+        errno = saved;
+        return;
+    }
+    // Otherwise the signal takes its usual course once the handler returns.
+    sigaction(sig, &previous, nullptr);
     replaced[sig] = false;
     raise(sig);
+    errno = saved;
 }
 
 void onResize(int) {
@@ -72,13 +92,7 @@ void onStop(int) {
 
 void onContinue(int) {
     const int saved = errno;
-    const TerminalSignals& s = terminalSignals;
-    if (s.ttyFd >= 0) {
-        tcsetattr(s.ttyFd, TCSADRAIN, &s.programModes);
-        writeAll(s.ttyFd, s.enter, s.enterLength);
-    }
-    terminalSignals.repaint = 1;
-    wake();
+    reenterTerminal();
     errno = saved;
 }
 
