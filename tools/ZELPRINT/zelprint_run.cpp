@@ -146,18 +146,29 @@ struct KeptFiles {
     bool textKept = false, pdfKept = false;
 };
 
+// A kept file as the operator can find it again: the full path.
+std::string fullPath(const std::string& name) {
+    std::string path = os::mapPath(name);
+    if (!path.empty() && path[0] != '/') {
+        std::string dir = os::currentDirectory();
+        if (!dir.empty() && dir.back() != '/') dir += '/';
+        path = dir + path;
+    }
+    return path;
+}
+
 // A failed delivery: say why, and where the pages can still be found.
 int deliveryFailed(const std::string& why, const KeptFiles& kept) {
     std::fprintf(stderr, "ZELPRINT: the report was not delivered: %s\n", why.c_str());
     if (kept.pdfKept || kept.textKept) {
         std::fprintf(stderr, "ZELPRINT: the pages are kept in");
-        if (kept.pdfKept) std::fprintf(stderr, " %s", os::mapPath(kept.pdfPath).c_str());
+        if (kept.pdfKept) std::fprintf(stderr, " %s", fullPath(kept.pdfPath).c_str());
         if (kept.pdfKept && kept.textKept) std::fprintf(stderr, " and");
-        if (kept.textKept) std::fprintf(stderr, " %s", os::mapPath(kept.textPath).c_str());
+        if (kept.textKept) std::fprintf(stderr, " %s", fullPath(kept.textPath).c_str());
         std::fprintf(stderr, "\n");
     } else {
         std::fprintf(stderr, "ZELPRINT: the pages could not be kept either; the print file %s is left as it is\n",
-                     os::mapPath(kept.input).c_str());
+                     fullPath(kept.input).c_str());
     }
     return 1;
 }
