@@ -3,6 +3,7 @@
 #include "driver/form_items.h"
 #include "driver/language_files.h"
 #include "driver/session_settings.h"
+#include "platform/os/os.h"
 
 FormTables formTables;
 
@@ -23,7 +24,7 @@ struct FormLoad {
 };
 
 // The messages are shown to the operator in a message box; they are Catalan text
-// in code page 850 ("\x82" é, "\x85" à, "\x87" ç, "\xA1" í, "\x81" ü).
+// in code page 850 ("\x90" É, "\xB7" À, "\x80" Ç, "\xD4" È).
 void fail(FormLoad& load, const std::string& problem) {
     if (load.problem.empty()) load.problem = problem;
 }
@@ -36,10 +37,10 @@ bool takeNumber(FormLoad& load, int16_t& value) {
     case ItemStatus::read:
         return true;
     case ItemStatus::outOfRange:
-        fail(load, "hi ha un valor num\x8A" "ric que no cap en 16 bits" + inRecord(load));
+        fail(load, "HI HA UN VALOR NUM\xD4RIC QUE NO CAP EN 16 BITS" + inRecord(load));
         return false;
     default:
-        fail(load, "s'acaba a mig registre" + inRecord(load));
+        fail(load, "S'ACABA A MIG REGISTRE" + inRecord(load));
         return false;
     }
 }
@@ -50,28 +51,28 @@ bool takeText(FormLoad& load, std::string& value) {
     case ItemStatus::read:
         return true;
     case ItemStatus::tooLong:
-        fail(load, "hi ha un text massa llarg" + inRecord(load));
+        fail(load, "HI HA UN TEXT MASSA LLARG" + inRecord(load));
         return false;
     default:
-        fail(load, "s'acaba a mig registre" + inRecord(load));
+        fail(load, "S'ACABA A MIG REGISTRE" + inRecord(load));
         return false;
     }
 }
 
-std::string panelName(int panel) { return "panell " + std::to_string(panel); }
-std::string fieldName(int panel, int field) { return panelName(panel) + ", camp " + std::to_string(field); }
-std::string listName(int list) { return "llista " + std::to_string(list); }
+std::string panelName(int panel) { return "PANELL " + std::to_string(panel); }
+std::string fieldName(int panel, int field) { return panelName(panel) + ", CAMP " + std::to_string(field); }
+std::string listName(int list) { return "LLISTA " + std::to_string(list); }
 
 bool readHeader(FormLoad& load, FormTables& t) {
-    load.where = "cap\x87" "alera";
+    load.where = "CAP\x80" "ALERA";
     if (!takeNumber(load, t.panelCount) || !takeNumber(load, t.maxFields)) return false;
     if (t.panelCount < 1)
-        fail(load, "no defineix cap panell (nombre de panells " + std::to_string(t.panelCount) + ")");
+        fail(load, "NO DEFINEIX CAP PANELL (NOMBRE DE PANELLS " + std::to_string(t.panelCount) + ")");
     else if (t.panelCount > kMaxPanels)
-        fail(load, "el nombre de panells (" + std::to_string(t.panelCount) + ") passa del m\x85xim de " +
+        fail(load, "EL NOMBRE DE PANELLS (" + std::to_string(t.panelCount) + ") PASSA DEL M\xB7XIM DE " +
                        std::to_string(kMaxPanels));
     else if (t.maxFields < 0 || t.maxFields > kMaxFieldsPerPanel)
-        fail(load, "el nombre m\x85xim de camps (" + std::to_string(t.maxFields) + ") ha de ser de 0 a " +
+        fail(load, "EL NOMBRE M\xB7XIM DE CAMPS (" + std::to_string(t.maxFields) + ") HA DE SER DE 0 A " +
                        std::to_string(kMaxFieldsPerPanel));
     if (!load.problem.empty()) return false;
     t.formPanels.assign(t.panelCount + 1, FormPanel{});
@@ -87,7 +88,7 @@ bool readField(FormLoad& load, FormField& f, int panel, int field) {
         !takeText(load, f.choices))
         return false;
     if (f.width < 0 || f.lineWidth < 0 || f.clearWidth < 0) {
-        fail(load, "una amplada \x82s negativa" + inRecord(load));
+        fail(load, "UNA AMPLADA \x90S NEGATIVA" + inRecord(load));
         return false;
     }
     f.value.assign(f.width, ' ');
@@ -104,8 +105,8 @@ bool readPanel(FormLoad& load, FormTables& t, int panel) {
         !takeNumber(load, p.frameRight))
         return false;
     if (p.fieldCount < 0 || p.fieldCount > t.maxFields) {
-        fail(load, "el " + panelName(panel) + " t\x82 " + std::to_string(p.fieldCount) +
-                       " camps i el m\x85xim \x82s " + std::to_string(t.maxFields));
+        fail(load, "EL " + panelName(panel) + " T\x90 " + std::to_string(p.fieldCount) +
+                       " CAMPS I EL M\xB7XIM \x90S " + std::to_string(t.maxFields));
         return false;
     }
     for (int field = 1; field <= p.fieldCount; ++field)
@@ -114,10 +115,10 @@ bool readPanel(FormLoad& load, FormTables& t, int panel) {
 }
 
 bool readLookupHeader(FormLoad& load, FormTables& t) {
-    load.where = "cap\x87" "alera de les llistes";
+    load.where = "CAP\x80" "ALERA DE LES LLISTES";
     if (!takeNumber(load, t.lookupCount)) return false;
     if (t.lookupCount < 0 || t.lookupCount > kMaxLookupLists) {
-        fail(load, "el nombre de llistes (" + std::to_string(t.lookupCount) + ") ha de ser de 0 a " +
+        fail(load, "EL NOMBRE DE LLISTES (" + std::to_string(t.lookupCount) + ") HA DE SER DE 0 A " +
                        std::to_string(kMaxLookupLists));
         return false;
     }
@@ -141,23 +142,23 @@ void checkReferences(FormLoad& load, const FormTables& t) {
     for (int panel = 1; panel <= t.panelCount && load.problem.empty(); ++panel) {
         const FormPanel& p = t.formPanels[panel];
         if (p.nextPanel < 0 || p.nextPanel > t.panelCount)
-            fail(load, "el " + panelName(panel) + " continua en el panell " + std::to_string(p.nextPanel) +
-                           ", que no existeix");
+            fail(load, "EL " + panelName(panel) + " CONTINUA EN EL PANELL " + std::to_string(p.nextPanel) +
+                           ", QUE NO EXISTEIX");
         for (int field = 1; field <= p.fieldCount && load.problem.empty(); ++field) {
             const int16_t list = t.formFields[panel][field].lookupList;
             if (list < 0 || list > t.lookupCount)
-                fail(load, "el " + fieldName(panel, field) + " obre la llista " + std::to_string(list) +
-                               ", que no existeix");
+                fail(load, "EL " + fieldName(panel, field) + " OBRE LA LLISTA " + std::to_string(list) +
+                               ", QUE NO EXISTEIX");
         }
     }
     for (int list = 1; list <= t.lookupCount && load.problem.empty(); ++list) {
         const LookupList& l = t.lookupLists[list];
         if (l.searchPanel < 0 || l.searchPanel > t.panelCount)
-            fail(load, "la " + listName(list) + " demana el panell de cerca " + std::to_string(l.searchPanel) +
-                           ", que no existeix");
+            fail(load, "LA " + listName(list) + " DEMANA EL PANELL DE CERCA " + std::to_string(l.searchPanel) +
+                           ", QUE NO EXISTEIX");
         else if (l.nestedList < 0 || l.nestedList > t.lookupCount)
-            fail(load, "la " + listName(list) + " obre la llista " + std::to_string(l.nestedList) +
-                           ", que no existeix");
+            fail(load, "LA " + listName(list) + " OBRE LA LLISTA " + std::to_string(l.nestedList) +
+                           ", QUE NO EXISTEIX");
     }
 }
 
@@ -170,7 +171,7 @@ std::string loadForm(std::string_view moduleName) {
     FormTables t;
     FormLoad load;
     if (!openItems(load.reader, fileName)) {
-        fail(load, "no es pot obrir");
+        fail(load, "NO ES POT OBRIR");
     } else {
         LoadState state = LoadState::header;
         int panel = 0;
@@ -203,11 +204,11 @@ std::string loadForm(std::string_view moduleName) {
         if (load.problem.empty()) {
             // A file that ends after the panels simply has no lookup lists.
             if (state == LoadState::header)
-                fail(load, "no defineix cap panell");
+                fail(load, "NO DEFINEIX CAP PANELL");
             else if (state == LoadState::panels)
-                fail(load, "s'acaba abans del " + panelName(panel + 1));
+                fail(load, "S'ACABA ABANS DEL " + panelName(panel + 1));
             else if (state == LoadState::listEntries)
-                fail(load, "s'acaba abans de la " + listName(list + 1));
+                fail(load, "S'ACABA ABANS DE LA " + listName(list + 1));
             else if (state == LoadState::lookups)
                 t.lookupLists.assign(1, LookupList{});
         }
@@ -219,7 +220,7 @@ std::string loadForm(std::string_view moduleName) {
         formTables.loadError.clear();
     } else {
         formTables = FormTables{};
-        formTables.loadError = "FITXER DE FORMULARI " + fileName + ": " + load.problem + ".";
+        formTables.loadError = "FITXER DE FORMULARI " + os::mapPath(fileName) + ": " + load.problem + ".";
     }
     return formTables.loadError;
 }

@@ -53,11 +53,14 @@ struct FormTables {
     int16_t panelCount = 0;
     int16_t maxFields = 0;
     int16_t lookupCount = 0;
-    // Empty when the form loaded; otherwise why it could not be used (Catalan,
-    // names the file), and the tables above are empty.
+    // Empty when the form loaded; otherwise why it could not be used, for a
+    // message box: "FITXER DE FORMULARI " + the file as found on disk + ": " + the
+    // problem in Catalan capitals + "." (code page 850). The tables above are then
+    // empty, and panelCount is 0.
     std::string loadError;
 };
 extern FormTables formTables;
 
-// Reads the form of the module; returns formTables.loadError.
+// Reads the form of the module, translating labels, choices and headings, every
+// value blank to its width. Returns formTables.loadError ("" when loaded).
 std::string loadForm(std::string_view moduleName);

@@ -188,47 +188,48 @@ TEST_F(FormFileTest, FailuresLeaveEmptyTablesAndSayWhy) {
     const std::string panel1 = "\"1b\",1,0,0,0,0,0\r\n";
     const std::string field = "1,1,\"A\",1,0,0,0,0,0,\"\"\r\n";
     const std::vector<Case> cases = {
-        {"empty file", "", "no defineix cap panell"},
-        {"only comments", "' nothing\r\n  ' more\r\n", "no defineix cap panell"},
-        {"no panels", "0,5\r\n", "no defineix cap panell (nombre de panells 0)"},
-        {"negative panels", "-1,5\r\n", "no defineix cap panell (nombre de panells -1)"},
-        {"too many panels", "256,1\r\n", "el nombre de panells (256) passa del m\x85xim de 255"},
-        {"negative max fields", "1,-1\r\n", "el nombre m\x85xim de camps (-1) ha de ser de 0 a 255"},
-        {"huge max fields", "1,30000\r\n", "el nombre m\x85xim de camps (30000) ha de ser de 0 a 255"},
-        {"beyond 16 bits", "1,40000\r\n", "hi ha un valor num\x8A" "ric que no cap en 16 bits (cap\x87" "alera)"},
+        {"empty file", "", "NO DEFINEIX CAP PANELL"},
+        {"only comments", "' nothing\r\n  ' more\r\n", "NO DEFINEIX CAP PANELL"},
+        {"no panels", "0,5\r\n", "NO DEFINEIX CAP PANELL (NOMBRE DE PANELLS 0)"},
+        {"negative panels", "-1,5\r\n", "NO DEFINEIX CAP PANELL (NOMBRE DE PANELLS -1)"},
+        {"too many panels", "256,1\r\n", "EL NOMBRE DE PANELLS (256) PASSA DEL MÀXIM DE 255"},
+        {"negative max fields", "1,-1\r\n", "EL NOMBRE MÀXIM DE CAMPS (-1) HA DE SER DE 0 A 255"},
+        {"huge max fields", "1,30000\r\n", "EL NOMBRE MÀXIM DE CAMPS (30000) HA DE SER DE 0 A 255"},
+        {"beyond 16 bits", "1,40000\r\n", "HI HA UN VALOR NUMÈRIC QUE NO CAP EN 16 BITS (CAPÇALERA)"},
         {"far beyond 16 bits", "99999999999999999999999,1\r\n",
-         "hi ha un valor num\x8A" "ric que no cap en 16 bits (cap\x87" "alera)"},
-        {"ends inside header", "1\r\n", "s'acaba a mig registre (cap\x87" "alera)"},
-        {"ends inside panel", "1,1\r\n\"1b\",1,0,0\r\n", "s'acaba a mig registre (panell 1)"},
-        {"ends inside field", "1,1\r\n" + panel1 + "1,1,\"A\",1,0\r\n", "s'acaba a mig registre (panell 1, camp 1)"},
-        {"ends before panel 2", "2,1\r\n" + panel1 + field, "s'acaba abans del panell 2"},
+         "HI HA UN VALOR NUMÈRIC QUE NO CAP EN 16 BITS (CAPÇALERA)"},
+        {"ends inside header", "1\r\n", "S'ACABA A MIG REGISTRE (CAPÇALERA)"},
+        {"ends inside panel", "1,1\r\n\"1b\",1,0,0\r\n", "S'ACABA A MIG REGISTRE (PANELL 1)"},
+        {"ends inside field", "1,1\r\n" + panel1 + "1,1,\"A\",1,0\r\n", "S'ACABA A MIG REGISTRE (PANELL 1, CAMP 1)"},
+        {"ends before panel 2", "2,1\r\n" + panel1 + field, "S'ACABA ABANS DEL PANELL 2"},
         {"more fields than the maximum", "1,1\r\n\"1b\",2,0,0,0,0,0\r\n" + field + field,
-         "el panell 1 t\x82 2 camps i el m\x85xim \x82s 1"},
-        {"negative field count", "1,1\r\n\"1b\",-2,0,0,0,0,0\r\n", "el panell 1 t\x82 -2 camps i el m\x85xim \x82s 1"},
+         "EL PANELL 1 TÉ 2 CAMPS I EL MÀXIM ÉS 1"},
+        {"negative field count", "1,1\r\n\"1b\",-2,0,0,0,0,0\r\n", "EL PANELL 1 TÉ -2 CAMPS I EL MÀXIM ÉS 1"},
         {"negative width", "1,1\r\n" + panel1 + "1,1,\"A\",-1,0,0,0,0,0,\"\"\r\n",
-         "una amplada \x82s negativa (panell 1, camp 1)"},
+         "UNA AMPLADA ÉS NEGATIVA (PANELL 1, CAMP 1)"},
         {"negative clear width", "1,1\r\n" + panel1 + "1,1,\"A\",1,0,-5,0,0,0,\"\"\r\n",
-         "una amplada \x82s negativa (panell 1, camp 1)"},
-        {"too many lists", "1,1\r\n" + panel1 + field + "300\r\n", "el nombre de llistes (300) ha de ser de 0 a 255"},
-        {"negative lists", "1,1\r\n" + panel1 + field + "-1\r\n", "el nombre de llistes (-1) ha de ser de 0 a 255"},
-        {"ends inside a list", "1,1\r\n" + panel1 + field + "1\r\n506,0,1,1\r\n", "s'acaba a mig registre (llista 1)"},
+         "UNA AMPLADA ÉS NEGATIVA (PANELL 1, CAMP 1)"},
+        {"too many lists", "1,1\r\n" + panel1 + field + "300\r\n", "EL NOMBRE DE LLISTES (300) HA DE SER DE 0 A 255"},
+        {"negative lists", "1,1\r\n" + panel1 + field + "-1\r\n", "EL NOMBRE DE LLISTES (-1) HA DE SER DE 0 A 255"},
+        {"ends inside a list", "1,1\r\n" + panel1 + field + "1\r\n506,0,1,1\r\n", "S'ACABA A MIG REGISTRE (LLISTA 1)"},
         {"ends before list 2", "1,1\r\n" + panel1 + field + "2\r\n506,0,1,1,5,5,0,\"H\",0\r\n",
-         "s'acaba abans de la llista 2"},
-        {"next panel missing", "1,0\r\n\"1b\",0,2,0,0,0,0\r\n", "el panell 1 continua en el panell 2, que no existeix"},
+         "S'ACABA ABANS DE LA LLISTA 2"},
+        {"next panel missing", "1,0\r\n\"1b\",0,2,0,0,0,0\r\n", "EL PANELL 1 CONTINUA EN EL PANELL 2, QUE NO EXISTEIX"},
         {"field names a missing list", "1,1\r\n" + panel1 + "1,1,\"A\",1,0,0,0,0,1,\"\"\r\n",
-         "el panell 1, camp 1 obre la llista 1, que no existeix"},
+         "EL PANELL 1, CAMP 1 OBRE LA LLISTA 1, QUE NO EXISTEIX"},
         {"search panel missing", "1,1\r\n" + panel1 + field + "1\r\n506,0,1,1,5,5,3,\"H\",0\r\n",
-         "la llista 1 demana el panell de cerca 3, que no existeix"},
+         "LA LLISTA 1 DEMANA EL PANELL DE CERCA 3, QUE NO EXISTEIX"},
         {"nested list missing", "1,1\r\n" + panel1 + field + "1\r\n506,0,1,1,5,5,0,\"H\",2\r\n",
-         "la llista 1 obre la llista 2, que no existeix"},
+         "LA LLISTA 1 OBRE LA LLISTA 2, QUE NO EXISTEIX"},
         {"text too long", "1,1\r\n" + panel1 + "1,1,\"" + std::string(40000, 'x') + "\",1,0,0,0,0,0,\"\"\r\n",
-         "hi ha un text massa llarg (panell 1, camp 1)"},
+         "HI HA UN TEXT MASSA LLARG (PANELL 1, CAMP 1)"},
     };
-    const std::string prefix = "FITXER DE FORMULARI " + root_.path() + "FORMS\\PROVA.JPN: ";
+    // The operator sees the file's name as the system finds it.
+    const std::string prefix = "FITXER DE FORMULARI " + root_.path() + "FORMS/PROVA.JPN: ";
     for (const auto& c : cases) {
         ASSERT_EQ(load(kForm), "");
         const std::string error = load(c.contents);
-        EXPECT_EQ(error, prefix + c.problem + ".") << c.what;
+        EXPECT_EQ(error, prefix + cp850(c.problem) + ".") << c.what;
         EXPECT_EQ(formTables.loadError, error) << c.what;
         EXPECT_EQ(formTables.panelCount, 0) << c.what;
         EXPECT_EQ(formTables.maxFields, 0) << c.what;
@@ -241,7 +242,7 @@ TEST_F(FormFileTest, FailuresLeaveEmptyTablesAndSayWhy) {
 
 TEST_F(FormFileTest, MissingFile) {
     ASSERT_EQ(load(kForm), "");
-    EXPECT_EQ(loadForm("ABSENT"), "FITXER DE FORMULARI " + root_.path() + "FORMS\\ABSENT.JPN: no es pot obrir.");
+    EXPECT_EQ(loadForm("ABSENT"), "FITXER DE FORMULARI " + root_.path() + "FORMS/ABSENT.JPN: NO ES POT OBRIR.");
     EXPECT_TRUE(formTables.formPanels.empty());
     sessionSettings.rootDir = root_.path() + "nowhere/";
     EXPECT_NE(loadForm("PROVA"), "");
