@@ -27,7 +27,9 @@
 // hand them out, as long as nothing was written since: no write through this
 // process (SharedFile::localWrites) and no commit by anyone (the change counter
 // in the lock file). The statements are reset after each fetch, so no read
-// snapshot outlives a call.
+// snapshot outlives a call. A program that writes the database without this
+// engine does not move the counter, and steps may miss its writes for as long
+// as a batch lasts.
 //
 // LOCKS. lock_file.h. A locked read locks the record it found and reads it
 // again; if another record now answers the same read, it starts over.
