@@ -11,7 +11,7 @@
 //    checked. Key number -4 opens exclusively; any other value opens normally.
 //    12 = no such file, 30 = not a data file, 85 = locked by an exclusive open
 //    (or, for an exclusive open, open elsewhere).
-//  - create (14): data buffer = file specification (file_spec.h gives the layout),
+//  - create (14): data buffer = file specification (file_specification.h gives the layout),
 //    data length = bytes offered (padding after the collating sequence is
 //    ignored); key buffer = path as for open. Key number -1 refuses to replace an
 //    existing file (59); otherwise an existing file is replaced unless it is open

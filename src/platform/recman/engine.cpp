@@ -3,7 +3,7 @@
 // STORAGE. A data file is one SQLite database in WAL mode, marked with
 // application_id 0x5A454C31 ("ZEL1"):
 //
-//   zel_file(id = 1, format = 1, spec BLOB, records INTEGER)
+//   zel_file(id = 1, format = 1, specification BLOB, records INTEGER)
 //       the specification block as created (record count zeroed) and the
 //       number of records, brought up to date in the write transaction that
 //       changes it.
@@ -11,7 +11,7 @@
 //           k0 BLOB, s0 INTEGER, k1 BLOB, s1 INTEGER, ...)
 //       pos is the record's position: stable for the record's life and never
 //       given to another record (AUTOINCREMENT). kN is key N in normalised form
-//       (file_spec.h: memcmp order is the index order); sN orders duplicates:
+//       (file_specification.h: memcmp order is the index order); sN orders duplicates:
 //       0 for a unique key, otherwise a number from the same sequence as pos,
 //       drawn when the record gets its current value of that key, so equal keys
 //       come back in the order they got that value. sqlite_sequence holds the
@@ -60,7 +60,7 @@
 
 #include "platform/os/os.h"
 #include "platform/recman/btrcall.h"
-#include "platform/recman/file_spec.h"
+#include "platform/recman/file_specification.h"
 #include "platform/recman/lock_file.h"
 
 namespace recman {
@@ -98,7 +98,7 @@ struct SharedFile {
     dev_t device = 0;
     ino_t inode = 0;
     sqlite3* db = nullptr;
-    FileSpecification spec;
+    FileSpecification specification;
     std::vector<std::array<sqlite3_stmt*, seekKinds>> seeks;  // prepared on first use
     sqlite3_stmt* byPosition = nullptr;
     sqlite3_stmt* insert = nullptr;
@@ -230,7 +230,7 @@ void closeShared(SharedFile* f) {
 
 // Prepares the statements every open needs; the seeks wait for their first use.
 bool prepareStatements(SharedFile& f) {
-    const std::size_t keys = f.spec.keys.size();
+    const std::size_t keys = f.specification.keys.size();
     f.seeks.assign(keys, {});
     // Insert and update bind alike: ?1 data, ?(2+2k) kN, ?(3+2k) sN, then pos.
     std::string all = "pos, data", columns = "data", marks = "?1", sets = "data = ?1";
@@ -298,7 +298,7 @@ int16_t readByPosition(SharedFile& f, int64_t pos, FullRow& row) {
     int rc = sqlite3_step(st);
     int16_t status = statusOk;
     if (rc == SQLITE_ROW) {
-        const std::size_t keys = f.spec.keys.size();
+        const std::size_t keys = f.specification.keys.size();
         row.pos = pos;
         row.data.assign(static_cast<const char*>(sqlite3_column_blob(st, 1)), sqlite3_column_bytes(st, 1));
         row.norms.resize(keys);
@@ -455,10 +455,10 @@ void bindKeys(SharedFile& f, sqlite3_stmt* st, const std::vector<std::string>& n
 
 std::vector<std::string> normsOf(const SharedFile& f, const uint8_t* record) {
     std::vector<std::string> norms;
-    norms.reserve(f.spec.keys.size());
-    for (const KeyDefinition& key : f.spec.keys) {
+    norms.reserve(f.specification.keys.size());
+    for (const KeyDefinition& key : f.specification.keys) {
         const std::string raw = extractKey(key, record);
-        norms.push_back(normalizeKey(f.spec, key, reinterpret_cast<const uint8_t*>(raw.data()), raw.size()));
+        norms.push_back(normalizeKey(f.specification, key, reinterpret_cast<const uint8_t*>(raw.data()), raw.size()));
     }
     return norms;
 }
@@ -489,8 +489,8 @@ int16_t deliver(OpenFile& o, Call& c, int key, const Row& row) {
     const uint32_t n = std::min(size, c.offered);
     if (n > 0) std::memcpy(c.data, row.data.data(), n);
     setLength(c, n);
-    if (c.key != nullptr && key >= 0 && row.data.size() >= o.file->spec.recordLength) {
-        const KeyDefinition& def = o.file->spec.keys[key];
+    if (c.key != nullptr && key >= 0 && row.data.size() >= o.file->specification.recordLength) {
+        const KeyDefinition& def = o.file->specification.keys[key];
         const auto* rec = reinterpret_cast<const uint8_t*>(row.data.data());
         for (const KeySegment& s : def.segments) {
             std::memcpy(c.key, rec + s.offset, s.length);
@@ -531,14 +531,14 @@ int16_t loadSharedFile(const std::string& path, const struct stat& st, SharedFil
     if (rc != SQLITE_OK) return rc == SQLITE_CANTOPEN ? statusAccessDenied : statusIoError;
     sqlite3_busy_timeout(f->db, busyTimeoutMs);
     int16_t status = statusNotADataFile;
-    sqlite3_stmt* st2 = prepare(f->db, "SELECT format, spec FROM zel_file WHERE id = 1");
+    sqlite3_stmt* st2 = prepare(f->db, "SELECT format, specification FROM zel_file WHERE id = 1");
     sqlite3_stmt* app = prepare(f->db, "PRAGMA application_id");
     if (st2 != nullptr && app != nullptr && sqlite3_step(app) == SQLITE_ROW &&
         sqlite3_column_int(app, 0) == applicationId) {
         rc = sqlite3_step(st2);
         if (rc == SQLITE_ROW && sqlite3_column_int(st2, 0) == storageFormat) {
             const auto* b = static_cast<const uint8_t*>(sqlite3_column_blob(st2, 1));
-            if (parseSpecification(b, sqlite3_column_bytes(st2, 1), f->spec) == statusOk) status = statusOk;
+            if (parseSpecification(b, sqlite3_column_bytes(st2, 1), f->specification) == statusOk) status = statusOk;
         } else if (rc != SQLITE_ROW && rc != SQLITE_DONE && statusFromSqlite(rc) != statusNotADataFile) {
             status = statusFromSqlite(rc);
         }
@@ -591,19 +591,19 @@ int16_t doOpen(uint8_t* block, Call& c) {
     return statusOk;
 }
 
-int16_t buildDatabase(const std::string& path, const FileSpecification& spec) {
+int16_t buildDatabase(const std::string& path, const FileSpecification& specification) {
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                              nullptr);
     std::string sql = "PRAGMA application_id = " + std::to_string(applicationId) +
                       "; PRAGMA journal_mode = WAL; BEGIN;"
                       " CREATE TABLE zel_file(id INTEGER PRIMARY KEY CHECK (id = 1), format INTEGER NOT NULL,"
-                      " spec BLOB NOT NULL, records INTEGER NOT NULL);"
+                      " specification BLOB NOT NULL, records INTEGER NOT NULL);"
                       " CREATE TABLE records(pos INTEGER PRIMARY KEY AUTOINCREMENT, data BLOB NOT NULL";
-    for (std::size_t k = 0; k < spec.keys.size(); ++k)
+    for (std::size_t k = 0; k < specification.keys.size(); ++k)
         sql += ", k" + std::to_string(k) + " BLOB NOT NULL, s" + std::to_string(k) + " INTEGER NOT NULL";
     sql += ");";
-    for (std::size_t k = 0; k < spec.keys.size(); ++k)
+    for (std::size_t k = 0; k < specification.keys.size(); ++k)
         sql += " CREATE UNIQUE INDEX key" + std::to_string(k) + " ON records(" + keyColumns(static_cast<int>(k)) +
                ");";
     if (rc == SQLITE_OK) rc = exec(db, sql.c_str());
@@ -612,7 +612,7 @@ int16_t buildDatabase(const std::string& path, const FileSpecification& spec) {
         rc = st ? SQLITE_OK : SQLITE_ERROR;
         if (st) {
             sqlite3_bind_int(st, 1, storageFormat);
-            sqlite3_bind_blob(st, 2, spec.block.data(), static_cast<int>(spec.block.size()), SQLITE_STATIC);
+            sqlite3_bind_blob(st, 2, specification.block.data(), static_cast<int>(specification.block.size()), SQLITE_STATIC);
             rc = sqlite3_step(st) == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
             sqlite3_finalize(st);
         }
@@ -627,8 +627,8 @@ int16_t buildDatabase(const std::string& path, const FileSpecification& spec) {
 int16_t doCreate(Call& c) {
     const std::string name = pathFromKey(c);
     if (name.empty()) return statusInvalidFileName;
-    FileSpecification spec;
-    int16_t status = parseSpecification(c.data, c.offered, spec);
+    FileSpecification specification;
+    int16_t status = parseSpecification(c.data, c.offered, specification);
     if (status != statusOk) return status;
     const std::string path = os::mapPath(name);
     const bool exists = ::access(path.c_str(), F_OK) == 0;
@@ -643,7 +643,7 @@ int16_t doCreate(Call& c) {
     }
     const std::string temporary = path + ".new" + std::to_string(::getpid());
     ::unlink(temporary.c_str());
-    status = buildDatabase(temporary, spec);
+    status = buildDatabase(temporary, specification);
     if (status == statusOk) {
         if (c.keyNumber == createNoReplace) {
             // link() refuses an existing target, so a racing creator loses cleanly.
@@ -672,7 +672,7 @@ int16_t doCreate(Call& c) {
 
 int16_t doStat(OpenFile& o, Call& c) {
     SharedFile& f = *o.file;
-    std::string block = f.spec.block;
+    std::string block = f.specification.block;
     int rc = sqlite3_step(f.count);
     int64_t records = rc == SQLITE_ROW ? sqlite3_column_int64(f.count, 0) : 0;
     sqlite3_reset(f.count);
@@ -767,7 +767,7 @@ int16_t stepAhead(OpenFile& o, int op, int key, Row*& out) {
 
 int16_t doRead(OpenFile& o, Call& c, int op, int bias) {
     SharedFile& f = *o.file;
-    const int keyCount = static_cast<int>(f.spec.keys.size());
+    const int keyCount = static_cast<int>(f.specification.keys.size());
     const int key = c.keyNumber;
     if (key < 0 || key >= keyCount) return statusInvalidKeyNumber;
     const bool step = op == opGetNext || op == opGetPrevious;
@@ -776,8 +776,8 @@ int16_t doRead(OpenFile& o, Call& c, int op, int bias) {
         int16_t status = currencyOn(o, key);
         if (status != statusOk) return status;
     } else {
-        const KeyDefinition& def = f.spec.keys[key];
-        value = normalizeKey(f.spec, def, c.key, c.key ? std::min<std::size_t>(c.keyLength, def.length) : 0);
+        const KeyDefinition& def = f.specification.keys[key];
+        value = normalizeKey(f.specification, def, c.key, c.key ? std::min<std::size_t>(c.keyLength, def.length) : 0);
     }
     if (bias == 0) {
         if (step) {
@@ -820,7 +820,7 @@ int16_t doRead(OpenFile& o, Call& c, int op, int bias) {
 int16_t doGetDirect(OpenFile& o, Call& c, int bias) {
     SharedFile& f = *o.file;
     const int key = c.keyNumber;
-    if (key < -1 || key >= static_cast<int>(f.spec.keys.size())) return statusInvalidKeyNumber;
+    if (key < -1 || key >= static_cast<int>(f.specification.keys.size())) return statusInvalidKeyNumber;
     if (c.offered < 4) return statusDataBufferTooShort;
     uint32_t pos32;
     std::memcpy(&pos32, c.data, 4);
@@ -863,14 +863,14 @@ int16_t doGetPosition(OpenFile& o, Call& c) {
 // The bytes a write stores: the fixed part, or everything offered when the file
 // holds variable-length records.
 int16_t recordToStore(const SharedFile& f, const Call& c, uint32_t& size) {
-    if (c.data == nullptr || c.offered < f.spec.recordLength) return statusDataBufferTooShort;
-    size = (f.spec.fileFlags & fileVariableLength) ? c.offered : f.spec.recordLength;
+    if (c.data == nullptr || c.offered < f.specification.recordLength) return statusDataBufferTooShort;
+    size = (f.specification.fileFlags & fileVariableLength) ? c.offered : f.specification.recordLength;
     return size > maxRecordBytes ? statusInvalidRecordLength : statusOk;
 }
 
 void returnKey(OpenFile& o, Call& c, int key) {
     if (c.key == nullptr || key < 0) return;
-    const KeyDefinition& def = o.file->spec.keys[key];
+    const KeyDefinition& def = o.file->specification.keys[key];
     if (c.keyLength < def.length) return;
     const std::string raw = extractKey(def, c.data);
     std::memcpy(c.key, raw.data(), raw.size());
@@ -890,7 +890,7 @@ int16_t doInsert(OpenFile& o, Call& c) {
         sqlite3_bind_blob(st, 1, c.data, static_cast<int>(size), SQLITE_STATIC);
         bindKeys(f, st, norms);
         for (std::size_t k = 0; k < norms.size(); ++k)
-            sqlite3_bind_int64(st, 3 + 2 * static_cast<int>(k), f.spec.keys[k].duplicates ? pos : 0);
+            sqlite3_bind_int64(st, 3 + 2 * static_cast<int>(k), f.specification.keys[k].duplicates ? pos : 0);
         sqlite3_bind_int64(st, 2 + 2 * static_cast<int>(norms.size()), pos);
         int rc = sqlite3_step(st);
         sqlite3_reset(st);
@@ -904,10 +904,10 @@ int16_t doInsert(OpenFile& o, Call& c) {
     dropReadAhead(o);
     o.currentPos = pos;
     const int key = c.keyNumber;
-    if (key >= 0 && key < static_cast<int>(f.spec.keys.size())) {
+    if (key >= 0 && key < static_cast<int>(f.specification.keys.size())) {
         o.currentKey = key;
         o.currentNorm = norms[key];
-        o.currentSeq = f.spec.keys[key].duplicates ? pos : 0;
+        o.currentSeq = f.specification.keys[key].duplicates ? pos : 0;
         returnKey(o, c, key);
     } else {
         o.currentKey = -1;
@@ -936,7 +936,7 @@ int16_t doUpdate(OpenFile& o, Call& c) {
         int64_t drawn = 0;
         for (std::size_t k = 0; k < norms.size(); ++k) {
             seqs[k] = old.seqs[k];
-            if (!f.spec.keys[k].duplicates || norms[k] == old.norms[k]) continue;
+            if (!f.specification.keys[k].duplicates || norms[k] == old.norms[k]) continue;
             if (drawn == 0) {
                 int16_t d = drawNumber(f, drawn);
                 if (d != statusOk) return d;

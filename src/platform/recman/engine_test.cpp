@@ -18,7 +18,7 @@ namespace {
 
 // Record: 4-byte binary id (key 0, unique), 4-byte group (key 1, duplicates),
 // 8 bytes of payload.
-const std::string plainSpec = makeSpec(16, {{{1, 4, 0x0004}}, {{5, 4, 0x0001}}});
+const std::string plainSpecification = makeSpecification(16, {{{1, 4, 0x0004}}, {{5, 4, 0x0001}}});
 
 std::string rec(uint32_t id, const std::string& group, const std::string& payload = "payload!") {
     std::string g = group.substr(0, 4);
@@ -38,8 +38,8 @@ protected:
     std::string path(const std::string& name = "data.dat") { return dir / name; }
 
     // Creates and opens a file holding the given records, inserted in order.
-    void fill(Handle& h, const std::vector<std::string>& records, const std::string& spec = plainSpec) {
-        ASSERT_EQ(createFile(path(), spec), 0);
+    void fill(Handle& h, const std::vector<std::string>& records, const std::string& specification = plainSpecification) {
+        ASSERT_EQ(createFile(path(), specification), 0);
         ASSERT_EQ(h.open(path()), 0);
         for (const std::string& r : records) ASSERT_EQ(h.insert(r), 0);
     }
@@ -60,30 +60,30 @@ protected:
 };
 
 TEST_F(Engine, CreateStatAndOpen) {
-    const std::string spec = makeSpec(16, {{{1, 4, 0x0004}}, {{5, 4, 0x0021}}}, 0, std::string(256, 'A'));
-    ASSERT_EQ(createFile(path(), spec), 0);
-    EXPECT_EQ(createFile(path(), spec), statusFileExists);
+    const std::string specification = makeSpecification(16, {{{1, 4, 0x0004}}, {{5, 4, 0x0021}}}, 0, std::string(256, 'A'));
+    ASSERT_EQ(createFile(path(), specification), 0);
+    EXPECT_EQ(createFile(path(), specification), statusFileExists);
     Handle h;
     ASSERT_EQ(h.open(path()), 0);
     ASSERT_EQ(h.insert(rec(1, "aaaa")), 0);
     ASSERT_EQ(h.insert(rec(2, "bbbb")), 0);
     // Stat: the block as created, the record count at offset 6.
     ASSERT_EQ(h.stat(), 0);
-    ASSERT_EQ(h.data.size(), spec.size());
+    ASSERT_EQ(h.data.size(), specification.size());
     EXPECT_EQ(get32(h.data, 6), 2u);
-    EXPECT_EQ(h.data.substr(10), spec.substr(10));
-    EXPECT_EQ(h.data.substr(0, 6), spec.substr(0, 6));
+    EXPECT_EQ(h.data.substr(10), specification.substr(10));
+    EXPECT_EQ(h.data.substr(0, 6), specification.substr(0, 6));
     // A short buffer gets what fits.
     ASSERT_EQ(h.stat(20), statusDataBufferTooShort);
-    EXPECT_EQ(h.data, spec.substr(0, 6) + le32(2) + spec.substr(10, 10));
+    EXPECT_EQ(h.data, specification.substr(0, 6) + le32(2) + specification.substr(10, 10));
     // Replacing is refused while the file is open, allowed once it is closed.
-    EXPECT_EQ(createFile(path(), plainSpec, 0), statusFileLocked);
+    EXPECT_EQ(createFile(path(), plainSpecification, 0), statusFileLocked);
     ASSERT_EQ(h.close(), 0);
-    ASSERT_EQ(createFile(path(), plainSpec, 0), 0);
+    ASSERT_EQ(createFile(path(), plainSpecification, 0), 0);
     ASSERT_EQ(h.open(path()), 0);
     ASSERT_EQ(h.stat(), 0);
     EXPECT_EQ(get32(h.data, 6), 0u);
-    EXPECT_EQ(h.data.size(), plainSpec.size());
+    EXPECT_EQ(h.data.size(), plainSpecification.size());
 }
 
 TEST_F(Engine, OpenFailures) {
@@ -103,7 +103,7 @@ TEST_F(Engine, OpenFailures) {
     // A data file cut short.
     {
         Handle w;
-        ASSERT_EQ(createFile(path("cut.dat"), plainSpec), 0);
+        ASSERT_EQ(createFile(path("cut.dat"), plainSpecification), 0);
         ASSERT_EQ(w.open(path("cut.dat")), 0);
         for (uint32_t i = 1; i <= 500; ++i) ASSERT_EQ(w.insert(rec(i, "gggg")), 0);
         ASSERT_EQ(w.close(), 0);
@@ -126,23 +126,23 @@ TEST_F(Engine, OpenFailures) {
 
 TEST_F(Engine, NamesWithBackslashesAndAnyCase) {
     std::filesystem::create_directories(path("Dades"));
-    ASSERT_EQ(createFile(path("Dades/PropietV.dat"), plainSpec), 0);
+    ASSERT_EQ(createFile(path("Dades/PropietV.dat"), plainSpecification), 0);
     std::string name = path("DADES\\propietv.DAT");
     Handle h;
     EXPECT_EQ(h.open(name), 0);
 }
 
 TEST_F(Engine, CreateRefusesBadSpecificationsWithoutAFile) {
-    EXPECT_EQ(createFile(path(), makeSpec(16, {{{15, 4, 0}}})), statusInvalidKeyPosition);
+    EXPECT_EQ(createFile(path(), makeSpecification(16, {{{15, 4, 0}}})), statusInvalidKeyPosition);
     EXPECT_EQ(createFile(path(), std::string(1536, ' ')), statusInvalidKeyCount);
     EXPECT_FALSE(testsupport::fileExists(path()));
-    EXPECT_EQ(createFile(path("nofolder/x.dat"), plainSpec), statusCreateIoError);
+    EXPECT_EQ(createFile(path("nofolder/x.dat"), plainSpecification), statusCreateIoError);
 }
 
 TEST_F(Engine, LargestSpecificationsAndRandomOnesThroughCreate) {
     std::vector<Key> keys;
     for (uint16_t k = 0; k < 90; ++k) keys.push_back({{static_cast<uint16_t>(k + 1), 1, 0x0001}});
-    ASSERT_EQ(createFile(path("wide.dat"), makeSpec(200, keys)), 0);
+    ASSERT_EQ(createFile(path("wide.dat"), makeSpecification(200, keys)), 0);
     Handle h;
     ASSERT_EQ(h.open(path("wide.dat")), 0);
     std::string record(200, 'a');
@@ -224,12 +224,12 @@ TEST_F(Engine, CollatedDescendingAndMultiSegmentKeys) {
     for (int i = 0; i < 256; ++i) upper[i] = static_cast<char>(i >= 'a' && i <= 'z' ? i - 32 : i);
     // Key 0: id. Key 1: group through the table (upper case), with duplicates.
     // Key 2: group descending. Key 3: payload byte 9 then the id as a binary segment.
-    const std::string spec = makeSpec(
+    const std::string specification = makeSpecification(
         16, {{{1, 4, 0x0004}}, {{5, 4, 0x0021}}, {{5, 4, 0x0041}}, {{9, 1, 0x0001}, {1, 2, 0x0005}}}, 0, upper);
     Handle h;
     fill(h, {rec(1, "bbbb", "x"), rec(2, "AAAA", "y"), rec(3, "aaab", "x"), rec(4, "CCCC", "y"),
              rec(5, "aaaa", "x")},
-         spec);
+         specification);
     // "AAAA" and "aaaa" are equal under the table: insertion order among them.
     EXPECT_EQ(walk(h, 1), (std::vector<uint32_t>{2, 5, 3, 1, 4}));
     EXPECT_EQ(walk(h, 2), (std::vector<uint32_t>{1, 3, 5, 4, 2}));  // bytes, not the table
@@ -333,7 +333,7 @@ TEST_F(Engine, RecordLengthsAndShortBuffers) {
 
     // A variable-length file keeps the whole record; the fixed part comes back
     // with 22 when the buffer holds only that.
-    ASSERT_EQ(createFile(path("var.dat"), makeSpec(16, {{{1, 4, 0x0004}}}, 0x0001)), 0);
+    ASSERT_EQ(createFile(path("var.dat"), makeSpecification(16, {{{1, 4, 0x0004}}}, 0x0001)), 0);
     Handle v;
     ASSERT_EQ(v.open(path("var.dat")), 0);
     ASSERT_EQ(v.insert(rec(1, "aaaa") + "variable part"), 0);
@@ -394,7 +394,7 @@ TEST_F(Engine, StepsSeeWritesMadeMeanwhile) {
 TEST_F(Engine, TransactionsCoverEveryFileAndAbortLeavesNothing) {
     Handle a, b;
     fill(a, {rec(1, "a")});
-    ASSERT_EQ(createFile(path("second.dat"), plainSpec), 0);
+    ASSERT_EQ(createFile(path("second.dat"), plainSpecification), 0);
     ASSERT_EQ(b.open(path("second.dat")), 0);
     EXPECT_EQ(a.call(opEndTransaction, "", "", 0, 0), statusNoTransaction);
     ASSERT_EQ(a.call(opBeginTransaction, "", "", 0, 0), 0);

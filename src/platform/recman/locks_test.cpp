@@ -22,7 +22,7 @@ using namespace recmantest;
 
 namespace {
 
-const std::string spec = makeSpec(8, {{{1, 4, 0x0004}}});
+const std::string specification = makeSpecification(8, {{{1, 4, 0x0004}}});
 
 std::string rec(uint32_t id, const std::string& tail = "data") { return le32(id) + tail.substr(0, 4); }
 
@@ -81,7 +81,7 @@ class TwoProcesses : public ::testing::Test {
 protected:
     void SetUp() override {
         resetAll();
-        ASSERT_EQ(createFile(file, spec), 0);
+        ASSERT_EQ(createFile(file, specification), 0);
         ASSERT_EQ(h.open(file), 0);
         for (uint32_t i = 1; i <= 20; ++i) ASSERT_EQ(h.insert(rec(i)), 0);
     }

@@ -36,7 +36,7 @@ inline uint32_t get32(const std::string& s, std::size_t at = 0) {
 }
 
 // A specification block; acs (256 bytes) is appended with its 9-byte header when given.
-inline std::string makeSpec(uint16_t recordLength, const std::vector<Key>& keys, uint16_t fileFlags = 0,
+inline std::string makeSpecification(uint16_t recordLength, const std::vector<Key>& keys, uint16_t fileFlags = 0,
                             const std::string& acs = {}) {
     std::string s(16, '\0');
     put16(s, 0, recordLength);
@@ -104,9 +104,9 @@ struct Handle {
     }
 };
 
-inline int16_t createFile(const std::string& path, const std::string& spec, int8_t mode = recman::createNoReplace) {
+inline int16_t createFile(const std::string& path, const std::string& specification, int8_t mode = recman::createNoReplace) {
     uint8_t block[128] = {};
-    std::string data = spec + std::string(1536 - std::min<std::size_t>(spec.size(), 1536), ' ');
+    std::string data = specification + std::string(1536 - std::min<std::size_t>(specification.size(), 1536), ' ');
     uint32_t length = 1536;
     std::string key = path + std::string(1, '\0');
     return btrcall(recman::opCreate, block, data.data(), &length, key.data(), static_cast<uint8_t>(path.size()),

@@ -1,5 +1,5 @@
 // File specification blocks: checking what create receives, and the key forms.
-#include "platform/recman/file_spec.h"
+#include "platform/recman/file_specification.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,18 +14,18 @@ uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 
 
 }  // namespace
 
-int16_t parseSpecification(const uint8_t* data, std::size_t length, FileSpecification& spec) {
-    spec = FileSpecification{};
-    if (data == nullptr || length < specHeaderSize) return statusInvalidRecordLength;
-    spec.recordLength = get16(data);
-    spec.fileFlags = get16(data + 10);
+int16_t parseSpecification(const uint8_t* data, std::size_t length, FileSpecification& specification) {
+    specification = FileSpecification{};
+    if (data == nullptr || length < specificationHeaderSize) return statusInvalidRecordLength;
+    specification.recordLength = get16(data);
+    specification.fileFlags = get16(data + 10);
     const int keyCount = get16(data + 4);
-    if (spec.recordLength == 0) return statusInvalidRecordLength;
+    if (specification.recordLength == 0) return statusInvalidRecordLength;
     if (keyCount > maxKeys) return statusInvalidKeyCount;
 
     // Walk the descriptors key by key; a key ends at the first segment without
     // the continuation flag (only the low byte of the flags counts).
-    std::size_t offset = specHeaderSize;
+    std::size_t offset = specificationHeaderSize;
     int segmentCount = 0;
     bool wantsAlternate = false;
     for (int k = 0; k < keyCount; ++k) {
@@ -39,7 +39,7 @@ int16_t parseSpecification(const uint8_t* data, std::size_t length, FileSpecific
             const uint16_t segLength = get16(d + 2);
             const uint16_t flags = get16(d + 4);
             if (segLength == 0 || segLength > maxKeyLength) return statusInvalidKeyLength;
-            if (position == 0 || static_cast<uint32_t>(position) - 1 + segLength > spec.recordLength)
+            if (position == 0 || static_cast<uint32_t>(position) - 1 + segLength > specification.recordLength)
                 return statusInvalidKeyPosition;
             if (key.length + segLength > maxKeyLength) return statusInvalidKeyLength;
             key.segments.push_back({static_cast<uint16_t>(position - 1), segLength, flags});
@@ -48,7 +48,7 @@ int16_t parseSpecification(const uint8_t* data, std::size_t length, FileSpecific
             if ((flags & 0xFF & segmentContinues) == 0) break;
         }
         key.duplicates = (key.segments.front().flags & segmentDuplicates) != 0;
-        spec.keys.push_back(std::move(key));
+        specification.keys.push_back(std::move(key));
     }
 
     // The collating sequence follows the last descriptor; stat gives it back as
@@ -59,15 +59,15 @@ int16_t parseSpecification(const uint8_t* data, std::size_t length, FileSpecific
     if (length >= offset + acsSize) {
         const uint8_t id = data[offset];
         if (wantsAlternate || (id != ' ' && id != 0)) {
-            spec.hasAlternate = true;
-            std::memcpy(spec.alternate, data + offset + 9, 256);
+            specification.hasAlternate = true;
+            std::memcpy(specification.alternate, data + offset + 9, 256);
             end = offset + acsSize;
         }
     } else if (wantsAlternate) {
         return statusInvalidAcs;
     }
-    spec.block.assign(reinterpret_cast<const char*>(data), end);
-    std::memset(spec.block.data() + recordCountOffset, 0, 4);
+    specification.block.assign(reinterpret_cast<const char*>(data), end);
+    std::memset(specification.block.data() + recordCountOffset, 0, 4);
     return statusOk;
 }
 
@@ -78,7 +78,7 @@ std::string extractKey(const KeyDefinition& key, const uint8_t* record) {
     return out;
 }
 
-std::string normalizeKey(const FileSpecification& spec, const KeyDefinition& key, const uint8_t* value,
+std::string normalizeKey(const FileSpecification& specification, const KeyDefinition& key, const uint8_t* value,
                          std::size_t valueLength) {
     std::string out(key.length, '\0');
     if (value != nullptr) std::memcpy(out.data(), value, std::min<std::size_t>(valueLength, key.length));
@@ -88,8 +88,8 @@ std::string normalizeKey(const FileSpecification& spec, const KeyDefinition& key
         p += s.length;
         if (s.flags & segmentBinary) {
             std::reverse(b, p);
-        } else if ((s.flags & segmentAlternate) && spec.hasAlternate) {
-            for (uint8_t* q = b; q < p; ++q) *q = spec.alternate[*q];
+        } else if ((s.flags & segmentAlternate) && specification.hasAlternate) {
+            for (uint8_t* q = b; q < p; ++q) *q = specification.alternate[*q];
         } else if (s.flags & segmentNoCase) {
             for (uint8_t* q = b; q < p; ++q)
                 if (*q >= 'a' && *q <= 'z') *q = static_cast<uint8_t>(*q - 'a' + 'A');

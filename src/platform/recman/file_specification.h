@@ -38,7 +38,7 @@ constexpr uint16_t segmentNoCase = 0x0400;
 
 constexpr uint16_t fileVariableLength = 0x0001;
 
-constexpr std::size_t specHeaderSize = 16;
+constexpr std::size_t specificationHeaderSize = 16;
 constexpr std::size_t segmentSize = 16;
 constexpr std::size_t acsSize = 1 + 8 + 256;
 constexpr std::size_t recordCountOffset = 6;
@@ -81,7 +81,7 @@ struct FileSpecification {
 // descriptors cut off, 27 a segment outside the record, 28 bad record length or
 // a block shorter than its header, 29 bad key length, 48 a segment that wants the
 // collating sequence when none follows the descriptors.
-int16_t parseSpecification(const uint8_t* data, std::size_t length, FileSpecification& spec);
+int16_t parseSpecification(const uint8_t* data, std::size_t length, FileSpecification& specification);
 
 // The key's own bytes as they stand in the record (segments concatenated).
 // record must hold at least the fixed part.
@@ -91,7 +91,7 @@ std::string extractKey(const KeyDefinition& key, const uint8_t* record);
 // segments byte-reversed, collated segments translated (or upper-cased for
 // case-blind ones), descending segments inverted. value holds the key's bytes;
 // when it is shorter than the key it counts as extended with zero bytes.
-std::string normalizeKey(const FileSpecification& spec, const KeyDefinition& key, const uint8_t* value,
+std::string normalizeKey(const FileSpecification& specification, const KeyDefinition& key, const uint8_t* value,
                          std::size_t valueLength);
 
 }  // namespace recman
