@@ -44,6 +44,15 @@ int16_t numericValue(std::string_view text) {
     return static_cast<int16_t>(value);
 }
 
+// The suite's menu names the terminal's folder in TERM. On Linux the same
+// variable holds the terminal type ("xterm-256color"), which must not become a
+// folder for the session's temporary files: TERM counts only when it names one.
+std::string terminalFolderFromEnvironment() {
+    std::string dir = os::getEnv("TERM");
+    if (!dir.empty() && !os::isDirectory(dir)) dir.clear();
+    return dir;
+}
+
 std::string languageCodeOf(std::string code) {
     code.resize(3, ' ');
     return code;
@@ -82,7 +91,7 @@ void loadSessionSettings() {
     s.firmName = getIniValue(sessionFile, "Empresa", "Nom");
 
     s.terminalDir = getIniValue(sessionFile, "Terminal", "Dir");
-    if (s.terminalDir.empty()) s.terminalDir = os::getEnv("TERM");
+    if (s.terminalDir.empty()) s.terminalDir = terminalFolderFromEnvironment();
     s.terminalDir = withSeparator(s.terminalDir);
     if (s.tempDir.empty()) s.tempDir = s.terminalDir;
 

@@ -108,20 +108,22 @@ TEST_F(SessionSettingsTest, TemporaryFolderSeparator) {
 }
 
 TEST_F(SessionSettingsTest, TerminalFolderAndTheFallBackOfTheTemporaryFolder) {
-    struct Case { std::string dirKey; const char* term; std::string terminalDir; };
+    TempDir terminalFolder;
+    const std::string withoutSlash = terminalFolder.path().substr(0, terminalFolder.path().size() - 1);
+    struct Case { std::string dirKey; std::string term; std::string terminalDir; };
     const std::vector<Case> cases = {
-        {"T:\\TERM01", "ignored", "T:\\TERM01\\"},
-        {"T:", nullptr, "T:"},
-        {"", "U:\\TERM02", "U:\\TERM02\\"},
-        {"", "/srv/term/", "/srv/term/"},
-        {"", nullptr, ""},
+        {"T:\\TERM01", terminalFolder.path(), "T:\\TERM01\\"},
+        {"T:", "", "T:"},
+        {"", terminalFolder.path(), terminalFolder.path()},
+        {"", withoutSlash, withoutSlash + "\\"},
+        {"", "xterm-256color", ""},  // a terminal type, not a folder
         {"", "", ""},
     };
     for (const auto& c : cases) {
         session("[Terminal]\r\nDir=" + c.dirKey + "\r\n");
-        set("TERM", c.term);
+        set("TERM", c.term.c_str());
         loadSessionSettings();
-        EXPECT_EQ(sessionSettings.terminalDir, c.terminalDir) << c.dirKey << " / " << (c.term ? c.term : "(unset)");
+        EXPECT_EQ(sessionSettings.terminalDir, c.terminalDir) << c.dirKey << " / " << c.term;
         EXPECT_EQ(sessionSettings.tempDir, tmp_.path());
     }
 }
