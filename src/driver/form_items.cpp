@@ -2,6 +2,8 @@
 
 #include "platform/os/os.h"
 
+#include <cstdint>
+
 namespace {
 
 constexpr int kEnd = -1;

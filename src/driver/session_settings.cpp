@@ -6,6 +6,7 @@
 #include "platform/os/os.h"
 #include "platform/term/console.h"
 
+#include <cstdint>
 #include <string_view>
 
 SessionSettings sessionSettings;

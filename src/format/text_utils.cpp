@@ -3,6 +3,7 @@
 #include "platform/os/os.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 TextUtilsState textUtilsState;
