@@ -43,7 +43,9 @@ TEST(ClassifyDestination, ByTheDeviceLine) {
         const Destination d = classifyDestination(c.device);
         EXPECT_EQ(d.kind, c.kind) << c.name;
         EXPECT_EQ(d.name, c.name);
-        if (c.kind == DestinationKind::PdfFile || c.kind == DestinationKind::TextFile) EXPECT_EQ(d.path, c.name);
+        if (c.kind == DestinationKind::PdfFile || c.kind == DestinationKind::TextFile) {
+            EXPECT_EQ(d.path, c.name);
+        }
     }
 }
 

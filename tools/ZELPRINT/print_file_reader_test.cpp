@@ -36,7 +36,9 @@ TEST(PrintNumber, ReadsThePrintFormAndRejectsTheRest) {
     for (const Case& c : cases) {
         long value = 0;
         EXPECT_EQ(parsePrintNumber(c.text, value), c.ok) << '"' << c.text << '"';
-        if (c.ok) EXPECT_EQ(value, c.value) << '"' << c.text << '"';
+        if (c.ok) {
+            EXPECT_EQ(value, c.value) << '"' << c.text << '"';
+        }
     }
 }
 
