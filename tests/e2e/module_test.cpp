@@ -1,0 +1,287 @@
+// The module end to end: the real RPTREBUT in a terminal (tmux, 80 x 25) on a demo
+// installation laid out by "zelutil demo", with session files written here and a
+// stand-in print program that keeps the print file it was started for.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "tests/support/test_support.h"
+#include "tests/support/tmux_session.h"
+
+namespace {
+
+using testsupport::cp850;
+using testsupport::TempDir;
+using testsupport::TmuxSession;
+
+constexpr const char* today = "20250315";
+
+std::string shellQuoted(const std::string& s) { return "'" + s + "'"; }
+
+int runCommand(const std::string& command) { return std::system(command.c_str()); }
+
+// One demo installation for all tests; the module only reads it.
+class ModuleTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        shared = std::make_unique<TempDir>();
+        const std::string command = "ZEL_FAKE_TODAY=" + std::string(today) + " " +
+                                    shellQuoted(testsupport::binDir() + "/zelutil") + " demo " +
+                                    shellQuoted(*shared / "inst") + " --properties 12 --seed 5 >/dev/null";
+        demoStatus = runCommand(command);
+    }
+    static void TearDownTestSuite() { shared.reset(); }
+
+    void SetUp() override {
+        ASSERT_EQ(demoStatus, 0) << "zelutil demo failed";
+        root = *shared / "inst/";
+        session = dir / "session/";
+        out = dir / "out/";
+        printBin = dir / "bin/";
+        for (const std::string& d : {session, out, printBin}) ASSERT_EQ(runCommand("mkdir -p " + shellQuoted(d)), 0);
+        writeSession("CAT");
+        // The print program: keeps a copy of the print file and notes that it ran.
+        testsupport::writeFile(printBin + "ZELPRINT", "#!/bin/sh\ncp " + shellQuoted(session + "zelprint.tmp") + " " +
+                                                          shellQuoted(out + "printed.tmp") + "\necho run >> " +
+                                                          shellQuoted(out + "runs") + "\n");
+        ::chmod((printBin + "ZELPRINT").c_str(), 0755);
+    }
+
+    void writeSession(const std::string& language) {
+        testsupport::writeFile(session + "Sessio.ini", cp850("[Menu]\r\nTitol=Relació de rebuts\r\nNomMenu=RPTREBUT\r\n"
+                                                             "[Empresa]\r\nNom=Finques de Prova, SL\r\n"));
+        testsupport::writeFile(session + "VeskTerm.ini", "[Pantalla]\r\nCol0=15010701000315010007\r\n[Sistema]\r\nData=" +
+                                                             std::string(today) + "\r\nSortida=PANTALLA\r\nIdioma=" +
+                                                             language + "\r\n");
+    }
+
+    TmuxSession::Options options(const std::string& installation) const {
+        TmuxSession::Options o;
+        o.env = {{"ZELROOT", installation},
+                 {"ZELTMP", session},
+                 {"ZELEXE", printBin},
+                 {"ZEL_FAKE_TODAY", today},
+                 {"TERM", "xterm-256color"}};
+        return o;
+    }
+
+    // Starts the module; echo $$ before exec leaves the module's process id behind.
+    void start(const std::string& installation = "") {
+        const std::string command =
+            "echo $$ > " + shellQuoted(out + "pid") + "; exec " + shellQuoted(testsupport::binDir() + "/RPTREBUT") + " x y";
+        ASSERT_TRUE(tmux.start(command, options(installation.empty() ? root : installation))) << tmux.error();
+    }
+    void startOnForm() {
+        start();
+        ASSERT_TRUE(tmux.waitFor("Data d'emissió inicial")) << tmux.lastScreen();
+    }
+    void send(std::initializer_list<std::string_view> keys) { ASSERT_TRUE(tmux.sendKeys(keys)); }
+    void type(std::string_view text) { ASSERT_TRUE(tmux.sendText(text)); }
+    void expectExitZero() { EXPECT_EQ(tmux.waitForExit(), 0) << tmux.paneState() << "\n" << tmux.lastScreen(); }
+    // Fills panel 1 (Tab moves on; Enter leaves the panel from any field).
+    void fillRanges(const std::string& from, const std::string& to, const std::string& first, const std::string& last) {
+        type(from);
+        send({"Tab"});
+        type(to);
+        send({"Tab"});
+        type(first);
+        send({"Tab"});
+        type(last);
+        send({"Enter"});
+    }
+    void endBySignal(int sig) {
+        const std::string pid = testsupport::readFile(out + "pid");
+        ASSERT_FALSE(pid.empty());
+        ASSERT_EQ(runCommand("kill -" + std::to_string(sig) + " " + pid), 0);
+        EXPECT_EQ(tmux.waitForExit(), 0) << tmux.paneState();
+        EXPECT_FALSE(testsupport::fileExists(session + "zelprint.tmp"));
+    }
+    bool printed() const { return testsupport::fileExists(out + "runs"); }
+
+    static std::unique_ptr<TempDir> shared;
+    static int demoStatus;
+    TempDir dir;
+    std::string root, session, out, printBin;
+    TmuxSession tmux;
+};
+
+std::unique_ptr<TempDir> ModuleTest::shared;
+int ModuleTest::demoStatus = -1;
+
+TEST_F(ModuleTest, EscapeOnTheFirstFormEndsWithoutPrinting) {
+    startOnForm();
+    // The initial values: the session date and the codes 1 and 999 (field 1 is
+    // being edited and starts blank).
+    EXPECT_NE(tmux.capture().find("Data d'emissió final .........: 15/3/2025"), std::string::npos) << tmux.lastScreen();
+    EXPECT_NE(tmux.lastScreen().find("Codi de finca final ..........: 999"), std::string::npos);
+    EXPECT_NE(tmux.lastScreen().find("Relació de rebuts"), std::string::npos);
+    send({"Escape"});
+    expectExitZero();
+    EXPECT_FALSE(testsupport::fileExists(session + "zelprint.tmp"));
+    EXPECT_FALSE(printed());
+}
+
+TEST_F(ModuleTest, FullReportIsPrintedAndTheFormComesBackWithTheValues) {
+    startOnForm();
+    fillRanges("1/2/25", "28/2/25", "2", "11");
+    ASSERT_TRUE(tmux.waitFor("Voleu imprimir la relació?")) << tmux.lastScreen();
+    send({"Enter"});  // "Sí" is the first answer
+    ASSERT_TRUE(tmux.waitForGone("Voleu imprimir")) << tmux.lastScreen();
+    ASSERT_TRUE(tmux.waitFor("Codi de finca final ..........: 11")) << tmux.lastScreen();
+    EXPECT_TRUE(printed());
+    EXPECT_NE(tmux.lastScreen().find("Data d'emissió final .........: 28/2/2025"), std::string::npos);
+    EXPECT_NE(tmux.lastScreen().find("Codi de finca inicial ........: 2"), std::string::npos);
+
+    // The same report from the batch command of the same session is the oracle.
+    const std::string report = testsupport::readFile(out + "printed.tmp");
+    const std::string batchSession = dir / "batch/";
+    ASSERT_EQ(runCommand("mkdir -p " + shellQuoted(batchSession) + " && cp " + shellQuoted(session) + "*.ini " +
+                         shellQuoted(batchSession)),
+              0);
+    ASSERT_EQ(runCommand("ZELROOT=" + shellQuoted(root) + " ZELTMP=" + shellQuoted(batchSession) + " ZEL_FAKE_TODAY=" + today +
+                         " " + shellQuoted(testsupport::binDir() + "/zelutil") +
+                         " report --from 1/2/25 --to 28/2/25 --first 2 --last 11 >/dev/null"),
+              0);
+    EXPECT_EQ(report, testsupport::readFile(batchSession + "zelprint.tmp"));
+    EXPECT_NE(report.find("DEVICEPANTALLA"), std::string::npos);
+    EXPECT_NE(report.find(cp850("RELACIÓ DE REBUTS DE VERTICAL EMESOS ENTRE")), std::string::npos);
+    EXPECT_NE(report.find("1/2/2025"), std::string::npos);
+    EXPECT_NE(report.find("002"), std::string::npos);
+    EXPECT_EQ(report.find(cp850("FINCA 001")), std::string::npos);
+    EXPECT_EQ(report.find(cp850("FINCA 012")), std::string::npos);
+
+    send({"Escape"});
+    expectExitZero();
+}
+
+TEST_F(ModuleTest, CrossedRangeReturnsToFieldOne) {
+    startOnForm();
+    fillRanges("15/3/25", "1/3/25", "1", "9");
+    // No confirmation: the cursor is on field 1 again, so this date lands there.
+    type("2/3/25");
+    send({"Tab"});
+    ASSERT_TRUE(tmux.waitFor("Data d'emissió inicial .......: 2/3/2025")) << tmux.lastScreen();
+    EXPECT_EQ(tmux.lastScreen().find("Voleu imprimir"), std::string::npos);
+    send({"Escape"});
+    send({"Escape"});
+    expectExitZero();
+    EXPECT_FALSE(printed());
+}
+
+TEST_F(ModuleTest, ImpossibleDateIsRefusedAndTheFieldStays) {
+    startOnForm();
+    type("31/02/2025");
+    send({"Tab"});
+    // Still in field 1, holding the rejected text: overwrite its first digit.
+    type("0");
+    send({"Tab"});
+    ASSERT_TRUE(tmux.waitFor("Data d'emissió inicial .......: 1/2/2025")) << tmux.lastScreen();
+    send({"Escape"});
+    send({"Escape"});
+    expectExitZero();
+}
+
+TEST_F(ModuleTest, AnswerOtherThanSReturnsToTheForm) {
+    startOnForm();
+    fillRanges("1/3/25", "15/3/25", "1", "5");
+    ASSERT_TRUE(tmux.waitFor("Voleu imprimir la relació?")) << tmux.lastScreen();
+    send({"Right"});
+    ASSERT_TRUE(tmux.waitFor("◄No►")) << tmux.lastScreen();
+    send({"Enter"});
+    ASSERT_TRUE(tmux.waitForGone("Voleu imprimir")) << tmux.lastScreen();
+    send({"Escape"});
+    expectExitZero();
+    EXPECT_FALSE(printed());
+    EXPECT_FALSE(testsupport::fileExists(session + "zelprint.tmp"));
+}
+
+TEST_F(ModuleTest, HelpKeyShowsTheHelpAndEscapeGivesTheScreenBack) {
+    startOnForm();
+    type("1/3/25");
+    send({"Tab"});
+    ASSERT_TRUE(tmux.waitFor("1/3/2025")) << tmux.lastScreen();
+    const std::string before = tmux.capture();
+    send({"F1"});
+    ASSERT_TRUE(tmux.waitFor("Aquest programa imprimeix")) << tmux.lastScreen();
+    send({"Escape"});
+    ASSERT_TRUE(tmux.waitForGone("Aquest programa imprimeix")) << tmux.lastScreen();
+    EXPECT_EQ(tmux.capture(), before);
+    send({"Escape"});
+    send({"Escape"});
+    expectExitZero();
+}
+
+TEST_F(ModuleTest, SpanishLabels) {
+    writeSession("SPA");
+    start();
+    ASSERT_TRUE(tmux.waitFor("Fecha de emisión inicial .....:")) << tmux.lastScreen();
+    EXPECT_NE(tmux.lastScreen().find("Código de finca final ........: 999"), std::string::npos);
+    fillRanges("1/3/25", "15/3/25", "1", "5");
+    ASSERT_TRUE(tmux.waitFor("¿Desea imprimir la relación?")) << tmux.lastScreen();
+    send({"Escape"});
+    send({"Escape"});
+    expectExitZero();
+}
+
+TEST_F(ModuleTest, MissingDataFolderAndDictionaryStopAfterAKey) {
+    // An installation with the texts but neither DADES nor ddf.
+    const std::string bare = dir / "bare/";
+    ASSERT_EQ(runCommand("mkdir -p " + shellQuoted(bare) + " && cp -r " + shellQuoted(root + "FORMS") + " " +
+                         shellQuoted(root + "LOCALE") + " " + shellQuoted(root + "AJUDA") + " " + shellQuoted(bare)),
+              0);
+    start(bare);
+    ASSERT_TRUE(tmux.waitFor("NO ES POT ACCEDIR AL FITXER")) << tmux.lastScreen();
+    EXPECT_NE(tmux.lastScreen().find("PropietV"), std::string::npos) << tmux.lastScreen();
+    EXPECT_FALSE(tmux.exited());
+    send({"Enter"});
+    expectExitZero();
+}
+
+TEST_F(ModuleTest, BrokenFormFileStopsWithItsMessageAfterAKey) {
+    const std::string broken = dir / "broken/";
+    ASSERT_EQ(runCommand("mkdir -p " + shellQuoted(broken) + " && cp -r " + shellQuoted(root + ".") + " " + shellQuoted(broken)), 0);
+    // The header promises two panels of four fields; the file ends inside panel 1.
+    testsupport::writeFile(broken + "FORMS/RPTREBUT.JPN", "2,4\r\n\"1b,0d\",4,0,3,1,12,80\r\n3,19,\"Data\",10\r\n");
+    start(broken);
+    ASSERT_TRUE(tmux.waitFor("FITXER DE FORMULARI")) << tmux.lastScreen();
+    EXPECT_NE(tmux.lastScreen().find("RPTREBUT.JPN"), std::string::npos) << tmux.lastScreen();
+    EXPECT_FALSE(tmux.exited());
+    send({"Escape"});
+    expectExitZero();
+    EXPECT_FALSE(printed());
+}
+
+TEST_F(ModuleTest, UnstartablePrintProgramIsReportedAndTheFormComesBack) {
+    ::unlink((printBin + "ZELPRINT").c_str());
+    startOnForm();
+    fillRanges("1/3/25", "15/3/25", "1", "3");
+    ASSERT_TRUE(tmux.waitFor("Voleu imprimir la relació?")) << tmux.lastScreen();
+    send({"Enter"});
+    ASSERT_TRUE(tmux.waitFor("NO ES POT EXECUTAR EL PROGRAMA D'IMPRESSIÓ")) << tmux.lastScreen();
+    send({"Enter"});
+    ASSERT_TRUE(tmux.waitForGone("NO ES POT EXECUTAR")) << tmux.lastScreen();
+    ASSERT_TRUE(tmux.waitFor("Codi de finca final ..........: 3")) << tmux.lastScreen();
+    send({"Escape"});
+    expectExitZero();
+}
+
+// The terminal closing (SIGHUP) or the session being ended (SIGTERM) while the
+// form waits: the module ends with code 0 and leaves no print file.
+TEST_F(ModuleTest, TerminalClosedEndsWithCodeZero) {
+    startOnForm();
+    endBySignal(SIGHUP);
+}
+
+TEST_F(ModuleTest, SessionEndedEndsWithCodeZero) {
+    startOnForm();
+    endBySignal(SIGTERM);
+}
+
+}  // namespace
