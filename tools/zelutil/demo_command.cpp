@@ -50,7 +50,9 @@ const char* const usageText =
 // standard library (the distributions of <random> differ between them).
 struct Generator {
     uint64_t state;
-    explicit Generator(uint64_t seed) : state(seed * 0x9E3779B97F4A7C15ull + 0xD1B54A32D192ED03ull) {}
+    // The seed is scrambled first: neighbouring seeds must not give one sequence
+    // shifted by a step.
+    explicit Generator(uint64_t seed) : state(seed) { state = next() ^ 0xD1B54A32D192ED03ull; }
     uint64_t next() {
         uint64_t z = (state += 0x9E3779B97F4A7C15ull);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
