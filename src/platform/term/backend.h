@@ -43,6 +43,10 @@ public:
     // Current size of the visible screen.
     virtual void size(int& width, int& height) = 0;
     virtual bool isTerminal() const { return false; }
+    // Hands the terminal to another program (its normal screen and modes) and
+    // takes it back afterwards with a full repaint.
+    virtual void suspend() {}
+    virtual void resume() {}
 };
 
 // The console's current grid and back end (console.cpp).

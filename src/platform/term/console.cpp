@@ -291,6 +291,14 @@ void close() {
 
 bool isTerminal() { return state().backend && state().backend->isTerminal(); }
 
+void suspendScreen() {
+    if (state().backend) state().backend->suspend();
+}
+
+void resumeScreen() {
+    if (state().backend) state().backend->resume();
+}
+
 void queueInput(const InputEvent& event) {
     ensureOpen();
     if (state().memory) state().memory->queue_.push_back(event);

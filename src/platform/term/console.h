@@ -107,6 +107,11 @@ void openMemory(int width = 80, int height = 25);
 // Restores the terminal (when the terminal back end is open) and drops the grid.
 void close();
 bool isTerminal();
+// Around another program that uses the terminal (the print program's pager, the
+// help launcher): suspendScreen gives the terminal its normal screen and modes,
+// resumeScreen takes it back and repaints everything.
+void suspendScreen();
+void resumeScreen();
 
 // Memory back end: scripted input, and the screen as text.
 void queueInput(const InputEvent& event);

@@ -82,6 +82,15 @@ public:
     void publishClipboard(std::string_view cp850) override;
     void size(int& w, int& h) override { getmaxyx(stdscr, h, w); }
     bool isTerminal() const override { return true; }
+    void suspend() override {
+        std::fflush(tty_);
+        leaveTerminal();
+    }
+    void resume() override {
+        reenterTerminal();
+        drainWakePipe();
+        repaintAll();
+    }
 
     // Gives the terminal back (close, exit).
     void shutDown();

@@ -37,7 +37,7 @@ void wake() {
     }
 }
 
-void reenterTerminal() {
+void takeTerminalBack() {
     const TerminalSignals& s = terminalSignals;
     if (s.ttyFd >= 0) {
         tcsetattr(s.ttyFd, TCSADRAIN, &s.programModes);
@@ -55,7 +55,7 @@ void onFatal(int sig) {
         // The program's own handler decides; if it comes back, the program goes
         // on and gets its screen again.
         previous.sa_handler(sig);
-        reenterTerminal();
+        takeTerminalBack();
         errno = saved;
         return;
     }
@@ -92,7 +92,7 @@ void onStop(int) {
 
 void onContinue(int) {
     const int saved = errno;
-    reenterTerminal();
+    takeTerminalBack();
     errno = saved;
 }
 
@@ -127,6 +127,8 @@ void saveSignalDispositions() {
     for (int sig : fatalSignals) saved[sig] = sigaction(sig, nullptr, &previousActions[sig]) == 0;
     for (int sig : otherSignals) saved[sig] = sigaction(sig, nullptr, &previousActions[sig]) == 0;
 }
+
+void reenterTerminal() { takeTerminalBack(); }
 
 void leaveTerminal() {
     const TerminalSignals& s = terminalSignals;

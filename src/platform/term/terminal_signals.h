@@ -43,6 +43,9 @@ void removeTerminalSignals();
 void setTerminalTransitions(std::string_view leave, std::string_view enter);
 // Sends the leave string and restores the shell's modes, as the handlers do.
 void leaveTerminal();
+// Takes the terminal again after leaveTerminal: program modes, the enter string,
+// and a full repaint at the next present.
+void reenterTerminal();
 // Empties the wake pipe.
 void drainWakePipe();
 
