@@ -16,6 +16,8 @@ struct CalendarView {
     int16_t monthLengths[13] = {};          // 1..12, for the year on screen
     int16_t weekdays[13][32] = {};          // [month][day], 1 = Monday .. 7 = Sunday
     std::string picked;                     // the text to return; empty after Esc
+    bool cursorWasVisible = true;           // given back at the end
+    bool dayHighlighted = false;            // the day cursor is drawn (its colour is on the stack)
     bool open = false;
 };
 
