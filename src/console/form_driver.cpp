@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "console/browse_list.h"
 #include "console/field_editor.h"
 #include "console/message_box.h"
 #include "console/windows.h"
@@ -248,8 +249,12 @@ void runForm(int16_t& panel, int16_t leaveAtTop, int16_t leaveAtBottom, int16_t&
                     } else if (key == keycode::f4) {
                         key = 0;
                         if (list > 0) {
-                            // The browse list of the field's lookup list goes here; until it
-                            // is part of the console, F4 edits the field again.
+                            int16_t result = 0;
+                            browseList(list, result);
+                            if (result == 0) {
+                                lookupPick(list, panel, current);
+                                key = current == p.fieldCount && p.nextPanel == 0 ? keycode::enter : keycode::down;
+                            }
                         }
                     } else {
                         if (clearWidth != 0 && !(flags & flagHidden))

@@ -124,8 +124,7 @@ void shutDown() {
 // (with the reason) when the program could not be started.
 bool runPrintProgram(std::string& error) {
     const std::string program = sessionSettings.exeDir + "ZELPRINT";
-    const bool onTerminal = term::isTerminal();
-    if (onTerminal) term::close();
+    term::suspendScreen();
     struct sigaction quiet {}, oldInt {}, oldQuit {};
     quiet.sa_handler = onInterruptWhileWaiting;
     sigemptyset(&quiet.sa_mask);
@@ -134,11 +133,7 @@ bool runPrintProgram(std::string& error) {
     const os::ProcessResult result = os::runAndWait(program, {});
     sigaction(SIGINT, &oldInt, nullptr);
     sigaction(SIGQUIT, &oldQuit, nullptr);
-    if (onTerminal && term::openTerminal()) {
-        term::setCursorVisible(false);
-        setColor("n");
-        term::clearScreen();
-    }
+    term::resumeScreen();
     if (!result.started) error = result.error;
     return result.started;
 }
