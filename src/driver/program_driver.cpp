@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "console/field_editor.h"
@@ -32,6 +33,12 @@ namespace {
 struct ShutdownGuard {
     char printFileName[4096] = {};
     volatile sig_atomic_t printFileOpen = 0;
+    // The window stack file as the module found it: absent, or its end pointer.
+    // Ending with the form's window open must not leave our records on a stack
+    // that the next program of the session goes on using.
+    char windowStackName[4096] = {};
+    bool windowStackExisted = false;
+    unsigned char windowStackEnd[4] = {};
 };
 ShutdownGuard shutdownGuard;
 
@@ -42,7 +49,16 @@ ShutdownGuard shutdownGuard;
 // the record manager's locks go with the process, so ending here leaves them
 // sound.
 void onSessionEnd(int) {
-    if (shutdownGuard.printFileOpen) ::unlink(shutdownGuard.printFileName);
+    const ShutdownGuard& g = shutdownGuard;
+    if (g.printFileOpen) ::unlink(g.printFileName);
+    if (g.windowStackName[0] != '\0') {
+        if (!g.windowStackExisted) {
+            ::unlink(g.windowStackName);
+        } else if (const int fd = ::open(g.windowStackName, O_WRONLY); fd >= 0) {
+            [[maybe_unused]] const ssize_t n = ::pwrite(fd, g.windowStackEnd, sizeof g.windowStackEnd, 0);
+            ::close(fd);
+        }
+    }
     ::_exit(0);
 }
 
@@ -66,13 +82,33 @@ void installSessionEndHandlers() {
     }
 }
 
+// Copies a name for the handler, with the handler held off meanwhile so that it
+// never sees half a name.
+void copyName(const std::string& name, char (&to)[4096]) {
+    sigset_t ending, previous;
+    sigemptyset(&ending);
+    sigaddset(&ending, SIGHUP);
+    sigaddset(&ending, SIGTERM);
+    sigprocmask(SIG_BLOCK, &ending, &previous);
+    const std::size_t n = std::min(name.size(), sizeof to - 1);
+    std::memcpy(to, name.data(), n);
+    to[n] = '\0';
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void noteWindowStack() {
+    const std::string name = os::mapPath(windowStackFileName());
+    std::string contents;
+    shutdownGuard.windowStackExisted = os::readWholeFile(name, contents);
+    if (shutdownGuard.windowStackExisted && contents.size() >= 4)
+        std::memcpy(shutdownGuard.windowStackEnd, contents.data(), 4);
+    else if (shutdownGuard.windowStackExisted)
+        shutdownGuard.windowStackEnd[0] = 5;  // too short to hold a pointer: an empty stack
+    copyName(name, shutdownGuard.windowStackName);
+}
+
 void notePrintFile(bool open) {
-    if (open) {
-        const std::string path = os::mapPath(printFilePath());
-        const std::size_t n = std::min(path.size(), sizeof shutdownGuard.printFileName - 1);
-        std::memcpy(shutdownGuard.printFileName, path.data(), n);
-        shutdownGuard.printFileName[n] = '\0';
-    }
+    if (open) copyName(os::mapPath(printFilePath()), shutdownGuard.printFileName);
     shutdownGuard.printFileOpen = open ? 1 : 0;
 }
 
@@ -179,6 +215,7 @@ int runProgram() {
 
     loadSessionSettings();
     if (!sessionSettings.rootDir.empty()) os::changeDirectory(sessionSettings.rootDir);
+    noteWindowStack();
     programDriver.moduleName = "RPTREBUT";
 
     std::string problem = loadForm(programDriver.moduleName);

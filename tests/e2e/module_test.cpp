@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -102,6 +103,8 @@ protected:
         ASSERT_EQ(runCommand("kill -" + std::to_string(sig) + " " + pid), 0);
         EXPECT_EQ(tmux.waitForExit(), 0) << tmux.paneState();
         EXPECT_FALSE(testsupport::fileExists(session + "zelprint.tmp"));
+        // The form's window was open; the stack file did not exist before the module.
+        EXPECT_FALSE(testsupport::fileExists(session + "WinPush.tmp"));
     }
     bool printed() const { return testsupport::fileExists(out + "runs"); }
 
@@ -244,17 +247,34 @@ TEST_F(ModuleTest, MissingDataFolderAndDictionaryStopAfterAKey) {
     expectExitZero();
 }
 
-TEST_F(ModuleTest, BrokenFormFileStopsWithItsMessageAfterAKey) {
-    const std::string broken = dir / "broken/";
-    ASSERT_EQ(runCommand("mkdir -p " + shellQuoted(broken) + " && cp -r " + shellQuoted(root + ".") + " " + shellQuoted(broken)), 0);
-    // The header promises two panels of four fields; the file ends inside panel 1.
-    testsupport::writeFile(broken + "FORMS/RPTREBUT.JPN", "2,4\r\n\"1b,0d\",4,0,3,1,12,80\r\n3,19,\"Data\",10\r\n");
-    start(broken);
-    ASSERT_TRUE(tmux.waitFor("FITXER DE FORMULARI")) << tmux.lastScreen();
-    EXPECT_NE(tmux.lastScreen().find("RPTREBUT.JPN"), std::string::npos) << tmux.lastScreen();
-    EXPECT_FALSE(tmux.exited());
-    send({"Escape"});
-    expectExitZero();
+TEST_F(ModuleTest, UnusableFormFileStopsWithItsMessageAfterAKey) {
+    struct Case {
+        const char* name;
+        std::string form;
+        const char* message;
+    } cases[] = {
+        // The header promises two panels of four fields; the file ends inside panel 1.
+        {"cut", "2,4\r\n\"1b,0d\",4,0,3,1,12,80\r\n3,19,\"Data\",10\r\n", "FITXER DE FORMULARI"},
+        // A whole form, but without the confirmation panel the report needs.
+        {"one panel",
+         "1,4\r\n\"1b,0d\",4,0,3,1,12,80\r\n3,19,\"A: \",10,0,0,1,1,0,\"\"\r\n4,19,\"B: \",10,0,0,1,1,0,\"\"\r\n"
+         "6,19,\"C: \",3,0,0,1,2,0,\"\"\r\n7,19,\"D: \",3,0,0,1,2,0,\"\"\r\n0\r\n",
+         "NO TÉ ELS PANELLS DE LA RELACIÓ"},
+    };
+    for (const Case& c : cases) {
+        const std::string broken = dir / (std::string("broken ") + c.name + "/");
+        ASSERT_EQ(runCommand("mkdir -p " + shellQuoted(broken) + " && cp -r " + shellQuoted(root + ".") + " " +
+                             shellQuoted(broken)),
+                  0);
+        testsupport::writeFile(broken + "FORMS/RPTREBUT.JPN", c.form);
+        TmuxSession t;
+        ASSERT_TRUE(t.start(shellQuoted(testsupport::binDir() + "/RPTREBUT"), options(broken))) << t.error();
+        ASSERT_TRUE(t.waitFor(c.message)) << c.name << "\n" << t.lastScreen();
+        EXPECT_NE(t.lastScreen().find("RPTREBUT.JPN"), std::string::npos) << t.lastScreen();
+        EXPECT_FALSE(t.exited());
+        ASSERT_TRUE(t.sendKeys({"Escape"}));
+        EXPECT_EQ(t.waitForExit(), 0) << c.name << " " << t.paneState();
+    }
     EXPECT_FALSE(printed());
 }
 
@@ -282,6 +302,24 @@ TEST_F(ModuleTest, TerminalClosedEndsWithCodeZero) {
 TEST_F(ModuleTest, SessionEndedEndsWithCodeZero) {
     startOnForm();
     endBySignal(SIGTERM);
+}
+
+TEST_F(ModuleTest, EmptyRootWorksFromTheCurrentFolder) {
+    TmuxSession::Options o = options("");
+    o.workDir = root;
+    ASSERT_TRUE(tmux.start("exec " + shellQuoted(testsupport::binDir() + "/RPTREBUT"), o)) << tmux.error();
+    ASSERT_TRUE(tmux.waitFor("Data d'emissió inicial")) << tmux.lastScreen();
+    send({"Escape"});
+    expectExitZero();
+}
+
+TEST_F(ModuleTest, WithoutATerminalItSaysSoAndEndsWithCodeZero) {
+    const std::string command = "ZELROOT=" + shellQuoted(root) + " ZELTMP=" + shellQuoted(session) + " setsid -w " +
+                                shellQuoted(testsupport::binDir() + "/RPTREBUT") + " </dev/null >/dev/null 2>" +
+                                shellQuoted(out + "err");
+    const int status = runCommand(command);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_NE(testsupport::readFile(out + "err").find("RPTREBUT: cal un terminal"), std::string::npos);
 }
 
 }  // namespace
