@@ -278,6 +278,24 @@ TEST_F(ModuleTest, UnusableFormFileStopsWithItsMessageAfterAKey) {
     EXPECT_FALSE(printed());
 }
 
+TEST_F(ModuleTest, PrintFileThatCannotBeWrittenIsReportedAndNotPrinted) {
+    // A folder where the print file should go: it can be neither created nor written.
+    ASSERT_EQ(runCommand("mkdir -p " + shellQuoted(session + "zelprint.tmp") + " && touch " +
+                         shellQuoted(session + "zelprint.tmp/keep")),
+              0);
+    startOnForm();
+    fillRanges("1/3/25", "15/3/25", "1", "3");
+    ASSERT_TRUE(tmux.waitFor("Voleu imprimir la relació?")) << tmux.lastScreen();
+    send({"Enter"});
+    ASSERT_TRUE(tmux.waitFor("NO S'HA POGUT ESCRIURE SENCER EL FITXER D'IMPRESSIÓ")) << tmux.lastScreen();
+    send({"Enter"});
+    ASSERT_TRUE(tmux.waitFor("Codi de finca final ..........: 3")) << tmux.lastScreen();
+    send({"Escape"});
+    expectExitZero();
+    EXPECT_FALSE(printed());
+    EXPECT_TRUE(testsupport::fileExists(session + "zelprint.tmp/keep"));
+}
+
 TEST_F(ModuleTest, UnstartablePrintProgramIsReportedAndTheFormComesBack) {
     ::unlink((printBin + "ZELPRINT").c_str());
     startOnForm();
