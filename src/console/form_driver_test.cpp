@@ -230,6 +230,14 @@ TEST_F(FormDriverTest, HelpKeyDropsWhatWasTypedAndEditsTheStoredValue) {
     EXPECT_EQ(run(3, Script() << "new" << f4 << esc), keycode::esc);
     EXPECT_EQ(value(3, 1), "old  ");
     EXPECT_EQ(term::pendingInputCount(), 0u);
+    // So does leaving a list without a pick (the console's Esc once the script ends).
+    formTables.lookupCount = 1;
+    formTables.lookupLists.assign(2, LookupList{});
+    formTables.lookupLists[1] = LookupList{0, 0, 5, 20, 12, 60, 0, "LLISTA", 0};
+    formTables.formFields[3][1].lookupList = 1;
+    EXPECT_EQ(run(3, Script() << "new" << f4), keycode::esc);
+    EXPECT_EQ(value(3, 1), "old  ");
+    EXPECT_EQ(windowState.windowDepth, 0);
 }
 
 TEST_F(FormDriverTest, RejectedEntryBeepsAndIsEditedAgainWithTheRejectedText) {
