@@ -198,6 +198,20 @@ TEST_F(FormDriverTest, LeavingALinkedPanelWithEnterLeavesTheCallerToo) {
     EXPECT_EQ(term::pendingInputCount(), 0u);
 }
 
+TEST_F(FormDriverTest, ChainIsEnteredAgainAtThePanelLeftWithAPageKey) {
+    // Panel 4 continues panel 5: with resumePanel 4, panel 5 runs it at once.
+    formDriver.resumePanel = 4;
+    EXPECT_EQ(run(5, Script() << "L" << enter), keycode::enter);
+    EXPECT_EQ(value(4, 1), "L   ");
+    EXPECT_EQ(value(5, 1), "    ");
+    EXPECT_EQ(term::pendingInputCount(), 0u);
+    // A panel that is not on the chain is forgotten and the fields are edited as usual.
+    formDriver.resumePanel = 7;
+    EXPECT_EQ(run(5, Script() << "x" << esc), keycode::esc);
+    EXPECT_EQ(formDriver.resumePanel, 0);
+    EXPECT_EQ(value(4, 1), "L   ");
+}
+
 TEST_F(FormDriverTest, PageKeysGoToTheEndsAndLeaveOnlyWhenAllowed) {
     EXPECT_EQ(run(3, Script() << pgDn << "w" << pgUp << "v" << enter << "1" << pgDn << pgDn << esc << esc),
               keycode::esc);
