@@ -257,6 +257,8 @@ void runForm(int16_t& panel, int16_t leaveAtTop, int16_t leaveAtBottom, int16_t&
                             }
                         }
                     } else {
+                        // The typed text goes back over the value's place, except for a
+                        // hidden field, whose typing must never appear on the screen.
                         if (clearWidth != 0 && !(flags & flagHidden))
                             writeInWindow(f.row, valueColumn(f), work + std::string(clearWidth, ' '));
                         if (key == keycode::esc) {
