@@ -33,6 +33,7 @@ struct CalculatorState {
     // Not kept in the file: the last operation had no finite result, and the
     // display shows the error mark until the next key.
     bool failed = false;
+    bool cursorWasVisible = true;  // given back at the end
     bool open = false;
 };
 
