@@ -3,8 +3,13 @@ BUILD     ?= build
 ASAN_BUILD ?= build-asan
 JOBS      ?= $(shell nproc)
 CMAKE_ARGS ?=
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_JOBS ?= 1
+FUZZ_MERGE ?= 0
+FUZZ_TARGETS ?=
 
-.PHONY: all deps configure build test test-asan run bench clean
+.PHONY: all deps configure build test test-asan fuzz run bench clean
 
 all: build
 
@@ -26,6 +31,14 @@ test-asan: deps
 	@cmake --build $(ASAN_BUILD) -j$(JOBS)
 	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j$(JOBS) -L unit
 
+# The fuzz targets of fuzz/ built with clang (libFuzzer, AddressSanitizer, UBSan),
+# each run for FUZZ_SECONDS on a copy of its corpus (FUZZ_TARGETS="a b" for some
+# only, FUZZ_JOBS at a time). FUZZ_MERGE=1 keeps the new interesting inputs in fuzz/corpus.
+fuzz: deps
+	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DZEL_FUZZ=ON -DZEL_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzzers
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_JOBS=$(FUZZ_JOBS) FUZZ_MERGE=$(FUZZ_MERGE) fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_TARGETS)
+
 run: build
 	@scripts/run-demo $(BUILD)
 
@@ -33,4 +46,4 @@ bench: build
 	@scripts/run-benchmarks $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
