@@ -131,6 +131,12 @@ struct RecordManager {
 };
 extern RecordManager recordManager;
 
+// The stamp of the open a position block refers to: a number no other open of
+// this process ever gets, or 0 when the block is not open. Lets a caller keep
+// what it learnt of an open file (its specification does not change while it
+// is open) and know when that knowledge has gone stale. No record manager call.
+uint32_t openStamp(const uint8_t* positionBlock);
+
 }  // namespace recman
 
 // The single entry point. dataLength is in/out (bytes offered / bytes returned).

@@ -144,6 +144,11 @@ struct OpenFile {
     std::size_t aheadNext = 0, aheadCount = 0, batch = firstBatch;
     uint64_t aheadLocal = 0, aheadChanges = 0;
     std::vector<Row> rows;
+    // Rows handed out since the last positioned read (itself included), and how
+    // many the next one reads at once: callers walk ranges of much the same
+    // length one after another (the lines of one order, the receipts of one unit).
+    std::size_t runLength = 0;
+    std::size_t expectedRun = firstBatch;
 };
 
 RecordManager::RecordManager() = default;
@@ -741,6 +746,7 @@ int16_t stepAhead(OpenFile& o, int op, int key, Row*& out) {
                        o.aheadLocal == f.localWrites && o.aheadChanges == changeCount(f);
     if (valid && o.aheadNext < o.aheadCount) {
         out = &o.rows[o.aheadNext++];
+        ++o.runLength;
         return statusOk;
     }
     if (valid && o.aheadEnd) return statusEndOfFile;
@@ -762,7 +768,50 @@ int16_t stepAhead(OpenFile& o, int op, int key, Row*& out) {
     if (found == 0) return statusEndOfFile;
     o.aheadNext = 1;
     out = &o.rows[0];
+    ++o.runLength;
     return statusOk;
+}
+
+// Seeks that find the first of a run along the key: the rows after the one found
+// are the ones next (for the forward seeks) or previous (backward) gives.
+bool startsRun(int op) {
+    return op == opGetGreater || op == opGetGreaterOrEqual || op == opGetFirst || op == opGetLess ||
+           op == opGetLessOrEqual || op == opGetLast;
+}
+
+// An unlocked positioned read that starts a run: it fetches about as many rows
+// as the last run took, and keeps those after the first for the steps to come.
+int16_t seekAhead(OpenFile& o, Call& c, int op, int key, const std::string& value) {
+    SharedFile& f = *o.file;
+    if (o.runLength > 0)
+        o.expectedRun = std::clamp(std::max(o.runLength, o.expectedRun - o.expectedRun / 4), firstBatch, largestBatch);
+    Seek kind;
+    switch (op) {
+    case opGetGreater: kind = seekGreater; break;
+    case opGetGreaterOrEqual: kind = seekGreaterOrEqual; break;
+    case opGetFirst: kind = seekFirst; break;
+    case opGetLess: kind = seekLess; break;
+    case opGetLessOrEqual: kind = seekLessOrEqual; break;
+    default: kind = seekLast; break;
+    }
+    // One more than the run: a walk of a range reads the first row past it.
+    const std::size_t limit = std::min(o.expectedRun + 1, largestBatch);
+    o.aheadChanges = changeCount(f);  // before the fetch: a commit after it shows
+    o.aheadLocal = f.localWrites;
+    std::size_t found = 0;
+    int16_t status = runSeek(f, key, kind, value, 0, limit, o.rows, found);
+    if (status != statusOk || found == 0) {
+        dropReadAhead(o);
+        return status != statusOk ? status : int16_t{statusEndOfFile};
+    }
+    o.aheadKey = key;
+    o.aheadForward = seekIsForward(kind);
+    o.aheadCount = found;
+    o.aheadNext = 1;
+    o.aheadEnd = found < limit;
+    o.batch = std::min(limit * 2, largestBatch);
+    o.runLength = 1;
+    return deliver(o, c, key, o.rows[0]);
 }
 
 int16_t doRead(OpenFile& o, Call& c, int op, int bias) {
@@ -786,6 +835,7 @@ int16_t doRead(OpenFile& o, Call& c, int op, int bias) {
             if (status != statusOk) return status;
             return deliver(o, c, key, *row);
         }
+        if (f.changes != nullptr && startsRun(op)) return seekAhead(o, c, op, key, value);
         Row row;
         int16_t status = locate(o, op, key, value, row);
         if (status != statusOk) return status;
@@ -1029,6 +1079,11 @@ int16_t doReset() {
 }
 
 }  // namespace
+
+uint32_t openStamp(const uint8_t* positionBlock) {
+    const OpenFile* o = findOpen(positionBlock);
+    return o != nullptr ? o->generation : 0;
+}
 
 }  // namespace recman
 
