@@ -119,6 +119,7 @@ void clearSlot(FileSlot& slot) {
     slot.keyNumber = 0;
     slot.keyValue.clear();
     slot.lockMode = 0;
+    datalayer::fileShapeCache.slots[&slot - dataFileTable.slots].openStamp = 0;
 }
 
 }  // namespace
@@ -131,7 +132,7 @@ int16_t slotOf(int16_t fileNumber) {
     return slot > 0 ? slot : 0;
 }
 
-uint32_t readStatistics(FileSlot& slot, uint8_t (&buffer)[dataBufferSize], uint32_t zeroBytes) {
+uint32_t readStatistics(FileSlot& slot, uint8_t (&buffer)[dataBufferSize], uint32_t zeroBytes, int16_t* status) {
     uint8_t key[keyBufferSize];
     if (zeroBytes > dataBufferSize) zeroBytes = dataBufferSize;
     std::memset(buffer, 0, zeroBytes);
@@ -139,8 +140,37 @@ uint32_t readStatistics(FileSlot& slot, uint8_t (&buffer)[dataBufferSize], uint3
     std::memset(key, ' ', 255);
     key[255] = 0;
     uint32_t length = dataBufferSize;
-    btrcall(recman::opStat, slot.positionBlock, buffer, &length, key, 255, 0);
+    const int16_t result = btrcall(recman::opStat, slot.positionBlock, buffer, &length, key, 255, 0);
+    if (status) *status = result;
     return length > 0 && length <= dataBufferSize ? length : dataBufferSize;
+}
+
+FileShapeCache fileShapeCache;
+
+const FileShape& fileShapeOf(int16_t slotNumber) {
+    FileSlot& slot = dataFileTable.slots[slotNumber];
+    FileShape& shape = fileShapeCache.slots[slotNumber];
+    const uint32_t stamp = recman::openStamp(slot.positionBlock);
+    if (stamp != 0 && shape.openStamp == stamp) return shape;
+    shape.openStamp = 0;
+    // The segment descriptors are taken from a second call whose buffer starts
+    // with as many zero bytes as the file's page size.
+    static uint8_t first[dataBufferSize];
+    int16_t firstStatus = -1, secondStatus = -1;
+    readStatistics(slot, first, 0, &firstStatus);
+    shape.recordLength = static_cast<int16_t>(first[0] | (first[1] << 8));
+    shape.numberOfKeys = first[4] | (first[5] << 8);
+    shape.specificationLength =
+        readStatistics(slot, shape.specification, first[2] | (first[3] << 8), &secondStatus);
+    const SpecificationKeys keys = walkKeys(shape.specification, shape.specificationLength);
+    shape.keyLengths.clear();
+    for (const std::vector<Segment>& key : keys.keys) {
+        int total = 0;
+        for (const Segment& s : key) total += s.length;
+        shape.keyLengths.push_back(static_cast<int16_t>(total));
+    }
+    if (stamp != 0 && firstStatus == recman::statusOk && secondStatus == recman::statusOk) shape.openStamp = stamp;
+    return shape;
 }
 
 SpecificationKeys walkKeys(const uint8_t* spec, uint32_t length) {
@@ -258,22 +288,11 @@ void queryKeyLength(int16_t fileNumber, int16_t keyNumber, int16_t& keyLength, i
     recordLength = 0;
     int16_t slotNumber = datalayer::slotOf(fileNumber);
     if (slotNumber == 0) return;
-    FileSlot& slot = dataFileTable.slots[slotNumber];
-
-    static uint8_t spec[dataBufferSize];
-    datalayer::readStatistics(slot, spec, 0);
-    recordLength = static_cast<int16_t>(spec[0] | (spec[1] << 8));
-    int numberOfKeys = spec[4] | (spec[5] << 8);
-    if (keyNumber < 0 || keyNumber >= numberOfKeys) return;
-
-    // The segment descriptors are taken from a second call whose buffer starts
-    // with as many zero bytes as the file's page size.
-    uint32_t length = datalayer::readStatistics(slot, spec, spec[2] | (spec[3] << 8));
-    datalayer::SpecificationKeys keys = datalayer::walkKeys(spec, length);
-    if (static_cast<std::size_t>(keyNumber) >= keys.keys.size()) return;
-    int total = 0;
-    for (const datalayer::Segment& s : keys.keys[keyNumber]) total += s.length;
-    keyLength = static_cast<int16_t>(total);
+    const datalayer::FileShape& shape = datalayer::fileShapeOf(slotNumber);
+    recordLength = shape.recordLength;
+    if (keyNumber < 0 || keyNumber >= shape.numberOfKeys) return;
+    if (static_cast<std::size_t>(keyNumber) >= shape.keyLengths.size()) return;
+    keyLength = shape.keyLengths[static_cast<std::size_t>(keyNumber)];
 }
 
 // Exposed for the tests of the name rules.

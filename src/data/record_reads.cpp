@@ -225,9 +225,9 @@ std::string collateKey(std::string_view value, int16_t fileNumber) {
     int16_t slotNumber = datalayer::slotOf(fileNumber);
     if (slotNumber == 0) return out;
     FileSlot& slot = dataFileTable.slots[slotNumber];
-    static uint8_t spec[dataBufferSize];
-    datalayer::readStatistics(slot, spec, 0);
-    uint32_t length = datalayer::readStatistics(slot, spec, spec[2] | (spec[3] << 8));
+    const datalayer::FileShape& shape = datalayer::fileShapeOf(slotNumber);
+    const uint8_t* spec = shape.specification;
+    const uint32_t length = shape.specificationLength;
     datalayer::SpecificationKeys keys = datalayer::walkKeys(spec, length);
     if (slot.keyNumber < 0 || static_cast<std::size_t>(slot.keyNumber) >= keys.keys.size()) return out;
     // The translation table follows the identifying byte and the 8-byte name.
