@@ -108,7 +108,9 @@ void showOnScreen(const std::string& textPath, const std::string& text) {
         if (!pager.empty())
             r = runScript("exec " + pager + " \"$1\"", {os::mapPath(textPath)});
         else if (programOnPath("less"))
-            r = runScript("exec less \"$1\"", {os::mapPath(textPath)});
+            // Report lines are 136 columns: -S keeps each one on its row (the arrows
+            // scroll sideways) instead of folding it into the next.
+            r = runScript("exec less -S \"$1\"", {os::mapPath(textPath)});
         // 126 and 127: the shell found no pager to run.
         if (r.started && r.exitCode != 126 && r.exitCode != 127) return;
         if (!pager.empty()) std::fprintf(stderr, "ZELPRINT: the pager \"%s\" could not be run\n", pager.c_str());
