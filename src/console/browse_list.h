@@ -49,6 +49,7 @@ struct BrowseView {
     int16_t cursorLine = 1;
     int16_t firstColumn = 1;
     int16_t widestOverflow = 0;
+    bool haveEntry = false;  // an entry was read: there is something to pick
     bool started = false;
     bool dataEnded = false;
     bool atTop = true;
