@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "console/calculator.h"
+#include "console/calendar.h"
 #include "console/windows.h"
 #include "format/text_utils.h"
 
@@ -91,12 +93,8 @@ int16_t foldModifiers(int16_t code, uint32_t controlState) {
 
 // The pop-ups of every input. Each returns the text to deliver as typed keys
 // (empty when the operator left it with Esc).
-std::string calculatorPopupText() {
-    return {};  // the calculator's entry point goes here: return runCalculator();
-}
-std::string calendarPopupText() {
-    return {};  // the calendar's entry point goes here: return showCalendar();
-}
+std::string calculatorPopupText() { return runCalculator(); }
+std::string calendarPopupText() { return showCalendar(); }
 
 bool nextEvent(term::InputEvent& event, int timeoutMs) {
     if (keyboardState.heldEventWaiting) {

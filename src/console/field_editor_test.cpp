@@ -8,6 +8,7 @@
 
 #include "console/windows.h"
 #include "driver/session_settings.h"
+#include "format/text_utils.h"
 #include "platform/term/console.h"
 #include "tests/support/test_support.h"
 
@@ -46,6 +47,7 @@ protected:
     void SetUp() override {
         sessionSettings = SessionSettings{};
         sessionSettings.tempDir = dir.path();
+        sessionSettings.terminalDir = dir.path();  // the calculator's file
         const ColorSlot colors[5] = {{15, 0}, {7, 0}, {0, 7}, {1, 7}, {14, 1}};
         for (int i = 0; i < 5; ++i) sessionSettings.colorTable[i] = colors[i];
         windowState = WindowState{};
@@ -137,6 +139,8 @@ TEST_F(KeyboardTest, AltKeypadEntry) {
 }
 
 TEST_F(KeyboardTest, KeyCodesAndModifierFolding) {
+    // Only the codes here: the pop-ups stay closed.
+    keyboardState.calculatorOpen = keyboardState.calendarOpen = true;
     struct Case {
         InputEvent event;
         int expected;
@@ -196,16 +200,59 @@ TEST_F(KeyboardTest, MouseReleaseAndMouseState) {
 }
 
 TEST_F(KeyboardTest, PopupKeysAreReturnedAndGuardsCleared) {
-    term::queueInput({K(keycode::altX, lAlt), K(keycode::altC, lAlt)});
+    // Each pop-up is left with Esc: nothing to type, and the code still comes through.
+    term::queueInput({K(keycode::altX, lAlt), K(27), K(keycode::altC, lAlt), K(27)});
     EXPECT_EQ(read().key, keycode::altX);
     EXPECT_FALSE(keyboardState.calculatorOpen);
+    EXPECT_TRUE(keyboardState.pendingKeys.empty());
     EXPECT_EQ(read().key, keycode::altC);
     EXPECT_FALSE(keyboardState.calendarOpen);
+    EXPECT_TRUE(keyboardState.pendingKeys.empty());
+    EXPECT_EQ(term::pendingInputCount(), 0u);
     // A pop-up already open is not opened again; its code still comes through.
     keyboardState.calculatorOpen = true;
-    term::queueInput(K(keycode::altX, lAlt));
+    keyboardState.calendarOpen = true;
+    term::queueInput({K(keycode::altX, lAlt), K(keycode::altC, lAlt), K('z')});
     EXPECT_EQ(read().key, keycode::altX);
+    EXPECT_EQ(read().key, keycode::altC);
+    EXPECT_EQ(read().key, 'z');
     EXPECT_TRUE(keyboardState.calculatorOpen);
+    EXPECT_TRUE(keyboardState.calendarOpen);
+}
+
+TEST_F(KeyboardTest, PopupResultsReplacePendingKeys) {
+    // The calculator's amount, then the calendar's date, each replacing what waited.
+    sessionSettings.sessionDate = packDigits("20240515");
+    keyboardState.pendingKeys.clear();
+    term::queueInput({K(keycode::altX, lAlt)});
+    term::queueText("12.5F");
+    EXPECT_EQ(read().key, keycode::altX);
+    EXPECT_EQ(keyboardState.pendingKeys, "1250");
+    term::queueInput({K(keycode::altC, lAlt), K(keycode::right), K('f')});
+    keyboardState.pendingKeys.clear();
+    EXPECT_EQ(read().key, keycode::altC);
+    EXPECT_EQ(keyboardState.pendingKeys, "16/5/2024 ");
+    // Opened from inside the calculator, the calendar types its date into it.
+    // "15/5/2024 " divides 15 by 5 and goes on typing 2024, which "F" hands over.
+    std::remove((dir / "ZELCALC.TMP").c_str());
+    term::queueInput({K(keycode::altX, lAlt), K(keycode::altC, lAlt), K('f'), K('F')});
+    keyboardState.pendingKeys.clear();
+    EXPECT_EQ(read().key, keycode::altX);
+    EXPECT_EQ(keyboardState.pendingKeys, "202400");
+    EXPECT_EQ(windowState.windowDepth, 0);
+    EXPECT_TRUE(windowState.colorStack.empty());
+}
+
+TEST_F(KeyboardTest, PopupResultIsTypedIntoTheField) {
+    // Alt+X in a field whose exit keys do not hold it: the amount is typed at the cursor.
+    setExitKeys("+ea", "d,1b");
+    std::vector<InputEvent> input = {K(keycode::altX, lAlt)};
+    for (char c : std::string("7F")) input.push_back(K(static_cast<uint8_t>(c)));
+    input.push_back(K(13));
+    const Edit e = edit("          ", 1, input);
+    EXPECT_EQ(e.value, "700       ");
+    EXPECT_EQ(e.key, 13);
+    EXPECT_TRUE(keyboardState.pendingKeys.empty());
 }
 
 TEST_F(KeyboardTest, WaitKeyPacksMouseReleases) {
@@ -344,7 +391,7 @@ TEST_F(KeyboardTest, TextModeKeys) {
         {"Ctrl+F4 ends as Esc", "a", 1, false, 0, {K(keycode::f4, lCtrl)}, "a", 1, 27},
         {"Alt+F4 ends as Esc", "a", 1, false, 0, {K(keycode::f4, lAlt)}, "a", 1, 27},
         {"Alt+F ends", "a", 1, false, 0, {K(keycode::altF)}, "a", 1, keycode::altF},
-        {"Alt+X ends with an empty table", "a", 1, false, 0, {K(keycode::altX)}, "a", 1, keycode::altX},
+        {"Alt+X ends with an empty table", "a", 1, false, 0, {K(keycode::altX, lAlt), K(27)}, "a", 1, keycode::altX},
         {"character 127 ends", "a", 1, false, 0, {K(127)}, "a", 1, 127},
         {"character 255 ends", "a", 1, false, 0, {K(255)}, "a", 1, 255},
         {"control character ends", "a", 1, false, 0, {K(1)}, "a", 1, 1},
@@ -495,7 +542,7 @@ TEST_F(KeyboardTest, ExitKeyTableDecidesTheEnding) {
         {"+ea 1b,3b00: F1 ends", "+ea", "1b,3b00", {K(keycode::f1)}, "abc", keycode::f1},
         {"+ea 1b,3b00: Ctrl+F4 ends as Esc", "+ea", "1b,3b00", {K(keycode::f4, lCtrl)}, "abc", 27},
         {"F11 is not a mouse code", "+ea", "1b", {K(keycode::f11), K('x'), K(27)}, "xbc", 27},
-        {"Alt+X not in the table is ignored", "+ea", "1b", {K(keycode::altX, lAlt), K('x'), K(27)}, "xbc", 27},
+        {"Alt+X not in the table is ignored", "+ea", "1b", {K(keycode::altX, lAlt), K(27), K('x'), K(27)}, "xbc", 27},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
