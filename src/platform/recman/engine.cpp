@@ -779,12 +779,46 @@ bool startsRun(int op) {
            op == opGetLessOrEqual || op == opGetLast;
 }
 
+// A positioned read starts a new run: the last one tells how long runs are
+// (slowly forgetting longer ones, so a run that falls short costs little).
+void startRun(OpenFile& o) {
+    if (o.runLength > 0)
+        o.expectedRun = std::clamp(std::max(o.runLength, o.expectedRun - o.expectedRun / 64), firstBatch, largestBatch);
+    o.runLength = 1;
+}
+
+// An unlocked greater (or equal) read whose answer is among the rows read ahead
+// along the same key: those are one stretch of the index as it stood when they
+// were fetched, and nothing was written since. When the first of them is below
+// the search value, the first one at (or past) it is the answer the database
+// would give, and the rows after it serve the steps that follow. A walk over
+// ranges that lie next to each other (the receipts of one unit after another)
+// then goes on from the same batch.
+Row* fromReadAhead(OpenFile& o, int op, int key, const std::string& value) {
+    if (op != opGetGreaterOrEqual && op != opGetGreater) return nullptr;
+    const SharedFile& f = *o.file;
+    if (f.changes == nullptr || o.aheadKey != key || !o.aheadForward || o.aheadCount == 0 ||
+        o.aheadLocal != f.localWrites || o.aheadChanges != changeCount(f))
+        return nullptr;
+    // Keys compare as SQLite compares blobs: bytes unsigned, then the shorter first.
+    const bool strict = op == opGetGreater;
+    auto before = [&](const Row& r) {
+        const int c = r.norm.compare(value);
+        return strict ? c <= 0 : c < 0;
+    };
+    const auto first = o.rows.begin(), end = o.rows.begin() + static_cast<std::ptrdiff_t>(o.aheadCount);
+    if (!before(*first)) return nullptr;
+    const auto answer = std::partition_point(first, end, before);
+    if (answer == end) return nullptr;
+    o.aheadNext = static_cast<std::size_t>(answer - first) + 1;
+    return &*answer;
+}
+
 // An unlocked positioned read that starts a run: it fetches about as many rows
 // as the last run took, and keeps those after the first for the steps to come.
 int16_t seekAhead(OpenFile& o, Call& c, int op, int key, const std::string& value) {
     SharedFile& f = *o.file;
-    if (o.runLength > 0)
-        o.expectedRun = std::clamp(std::max(o.runLength, o.expectedRun - o.expectedRun / 4), firstBatch, largestBatch);
+    startRun(o);
     Seek kind;
     switch (op) {
     case opGetGreater: kind = seekGreater; break;
@@ -810,7 +844,6 @@ int16_t seekAhead(OpenFile& o, Call& c, int op, int key, const std::string& valu
     o.aheadNext = 1;
     o.aheadEnd = found < limit;
     o.batch = std::min(limit * 2, largestBatch);
-    o.runLength = 1;
     return deliver(o, c, key, o.rows[0]);
 }
 
@@ -833,6 +866,10 @@ int16_t doRead(OpenFile& o, Call& c, int op, int bias) {
             Row* row = nullptr;
             int16_t status = stepAhead(o, op, key, row);
             if (status != statusOk) return status;
+            return deliver(o, c, key, *row);
+        }
+        if (Row* row = fromReadAhead(o, op, key, value)) {
+            startRun(o);
             return deliver(o, c, key, *row);
         }
         if (f.changes != nullptr && startsRun(op)) return seekAhead(o, c, op, key, value);
