@@ -34,6 +34,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // Absolute names: a target may change the current folder (the help viewer reads from it).
+    for (fs::path& p : inputs) p = fs::absolute(p);
     std::sort(inputs.begin(), inputs.end());
     for (const fs::path& p : inputs) {
         std::ifstream in(p, std::ios::binary);

@@ -11,9 +11,16 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 build=${1:?usage: fuzz/run_fuzzers.sh BUILD_FOLDER [TARGET...]}
 shift
+# Absolute paths: a target may change its current folder (the help viewer reads from it).
+build=$(realpath "$build")
+root=$PWD
 seconds=${FUZZ_SECONDS:-60}
 jobs=${FUZZ_JOBS:-1}
 merge=${FUZZ_MERGE:-0}
+# The targets write their inputs to files; a memory file system makes that ten times faster.
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    export TMPDIR=/dev/shm
+fi
 
 run_one() {
     local name=$1
@@ -25,7 +32,7 @@ run_one() {
     fi
     rm -rf "$work"
     mkdir -p "$work/corpus"
-    cp fuzz/corpus/"$name"/* "$work/corpus/" 2>/dev/null
+    cp "$root"/fuzz/corpus/"$name"/* "$work/corpus/" 2>/dev/null
     "$program" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix="$work/" "$work/corpus" >"$work/log" 2>&1
     local status=$?
@@ -39,16 +46,16 @@ run_one() {
     echo "$name: ${seconds}s, ${runs:-?} runs, $(ls "$work/corpus" | wc -l) inputs in the working corpus"
     if [ "$merge" = 1 ]; then
         local before
-        before=$(ls fuzz/corpus/"$name" | wc -l)
-        "$program" -merge=1 fuzz/corpus/"$name" "$work/corpus" >"$work/merge.log" 2>&1 || {
+        before=$(ls "$root"/fuzz/corpus/"$name" | wc -l)
+        "$program" -merge=1 "$root"/fuzz/corpus/"$name" "$work/corpus" >"$work/merge.log" 2>&1 || {
             echo "$name: merge failed, see $work/merge.log"
             return 1
         }
-        echo "$name: corpus $before -> $(ls fuzz/corpus/"$name" | wc -l) inputs"
+        echo "$name: corpus $before -> $(ls "$root"/fuzz/corpus/"$name" | wc -l) inputs"
     fi
 }
 export -f run_one
-export build seconds merge
+export build root seconds merge
 
 if [ $# -gt 0 ]; then
     names=("$@")
