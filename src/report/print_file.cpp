@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 
 #include "driver/session_settings.h"
@@ -54,6 +55,34 @@ void writeBytes(const char* data, std::size_t size) {
     }
     std::memcpy(printBuffer + printBufferUsed, data, size);
     printBufferUsed += size;
+}
+
+// Copies a text into a placed line with each control byte (below 32, 127 and 255)
+// made a blank. Eight bytes at a time while none of them needs it: the texts are
+// names, dates and amounts, where control bytes hardly ever occur.
+char* putText(char* out, std::string_view text) {
+    constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    const char* in = text.data();
+    std::size_t n = text.size();
+    while (n >= 8) {
+        uint64_t w;
+        std::memcpy(&w, in, 8);
+        // A high bit for some byte below 32, equal to 127 or equal to 255 (exact
+        // for whether there is one, which is all this asks).
+        const uint64_t below32 = (w - 0x20 * ones) & ~w & highs;
+        const uint64_t x7f = w ^ (0x7F * ones), xff = ~w;
+        const uint64_t is7f = (x7f - ones) & ~x7f & highs, isff = (xff - ones) & ~xff & highs;
+        if (below32 | is7f | isff) break;
+        std::memcpy(out, in, 8);
+        in += 8;
+        out += 8;
+        n -= 8;
+    }
+    for (; n > 0; --n) {
+        const auto code = static_cast<unsigned char>(*in++);
+        *out++ = (code < 32 || code == 127 || code == 255) ? ' ' : static_cast<char>(code);
+    }
+    return out;
 }
 
 // Writes one command and its CR LF.
@@ -106,13 +135,26 @@ void setPrintMode(std::string& request) {
     const std::size_t first = request.find_first_not_of(' ');
     const char letter =
         first == std::string::npos ? ' ' : static_cast<char>(std::toupper(static_cast<unsigned char>(request[first])));
+    // The one-letter modes go out without building strings: the amount columns ask
+    // for one on every line of a report.
+    char single = 0;
+    switch (letter) {
+    case 'C': single = 'C'; break;
+    case 'D':
+    case 'R': single = 'D'; break;
+    case 'A':
+    case 'B': single = 'A'; break;
+    case 'N': break;
+    default: single = 'E'; break;
+    }
+    if (single != 0) {
+        const char line[6] = {'J', 'U', 'S', single, '\r', '\n'};
+        writeBytes(line, sizeof line);
+        request.assign(1, single);
+        return;
+    }
     std::string code;
     switch (letter) {
-    case 'C': code = "C"; break;
-    case 'D':
-    case 'R': code = "D"; break;
-    case 'A':
-    case 'B': code = "A"; break;
     case 'N': {
         // "N" with a count and an edit mask between backslashes, e.g. N2\ZZ9\:
         // the count's whole part without sign, then the mask as given.
@@ -155,10 +197,7 @@ void printAt(int16_t column, std::string_view text, int16_t advance) {
     *out++ = ',';
     // The print program splits a placed line at its first and last commas and at
     // line ends, so the text itself must hold no control character.
-    for (char c : text) {
-        const auto code = static_cast<unsigned char>(c);
-        *out++ = (code < 32 || code == 127 || code == 255) ? ' ' : c;
-    }
+    out = putText(out, text);
     *out++ = ',';
     out = putNumber(out, advance);
     *out++ = '\r';

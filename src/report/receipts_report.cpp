@@ -43,7 +43,8 @@ std::string trimRight(std::string text) {
 
 // The amount columns are right-justified by the print program.
 void rightJustify() {
-    std::string mode = "D";
+    static std::string mode;
+    mode.assign(1, 'D');
     setPrintMode(mode);
 }
 
@@ -76,6 +77,10 @@ struct FormatMemo {
     MemoSlot dates[memoSlots];
     AmountSettings amountSettings;
     MemoSlot amounts[memoSlots];
+    // The unit's part of the receipt references, for the unit key it was made from.
+    bool haveReferenceUnit = false;
+    std::string referenceUnitKey, referenceUnitPart;
+    std::string reference;
 };
 FormatMemo formatMemo;
 
@@ -139,9 +144,19 @@ const std::string& detailAmount(int32_t amount) {
 
 // Property 0012, unit 0305, receipt 7 give 012305V07: the last three digits of the
 // property, the last three of the unit, "V", the receipt number.
-std::string receiptReference() {
-    const std::string unit = unpackDigits(receiptUnitKey());
-    return unit.substr(1, 3) + unit.substr(5, 3) + "V" + unpackDigits(receiptNumber());
+// A unit's receipts come one after another, so its part is made once.
+const std::string& receiptReference() {
+    const std::string unitKey = receiptUnitKey();
+    FormatMemo& m = formatMemo;
+    if (!m.haveReferenceUnit || unitKey != m.referenceUnitKey) {
+        const std::string unit = unpackDigits(unitKey);
+        m.referenceUnitPart = unit.substr(1, 3) + unit.substr(5, 3) + "V";
+        m.referenceUnitKey = unitKey;
+        m.haveReferenceUnit = true;
+    }
+    m.reference.assign(m.referenceUnitPart);
+    m.reference += unpackDigits(receiptNumber());
+    return m.reference;
 }
 
 }  // namespace
