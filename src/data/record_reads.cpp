@@ -90,10 +90,16 @@ void runReadOperation(int16_t slotNumber, uint16_t code, int16_t& status) {
             showMessageBox(24, message);
         }
         const uint32_t recordLength = usableRecordLength(slot);
-        std::size_t have = slot.recordCapacity < recordLength ? slot.recordCapacity : recordLength;
-        if (!slot.recordBuffer) have = 0;
-        if (have > 0) std::memcpy(dataBuffer, slot.recordBuffer, have);
-        if (have < recordLength) std::memset(dataBuffer + have, 0, recordLength - have);
+        // The record goes to the record manager as the data buffer's contents, but
+        // a keyed read or step (5 to 13) only writes that buffer, and what it
+        // leaves past the bytes returned never reaches the caller: those need no copy.
+        const uint16_t base = code % 100;
+        if (base < recman::opGetEqual || base > recman::opGetLast) {
+            std::size_t have = slot.recordCapacity < recordLength ? slot.recordCapacity : recordLength;
+            if (!slot.recordBuffer) have = 0;
+            if (have > 0) std::memcpy(dataBuffer, slot.recordBuffer, have);
+            if (have < recordLength) std::memset(dataBuffer + have, 0, recordLength - have);
+        }
         loadKeyBuffer(slot);
         uint32_t length = recordLength;
         status = btrcall(code, slot.positionBlock, dataBuffer, &length, keyBuffer, keyLengthOf(slot),
