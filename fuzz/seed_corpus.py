@@ -272,3 +272,65 @@ write("input_decoder", [
     b"\xff" + b"\x80\xbf\xfe\xff\xed\xa0\x80",
     b"\x00" + b"\x1b[1;2P\x1b[1;3Q\x1b[1;4R\x1b[1;8S\x1b[3;5~\x1b[5;2~\x1b[Z",
 ])
+
+
+def calc_file(column=1, tape_top=23, entry="0", total="0", flags="-1,0,0,0", last='""', pending='""', tape=None):
+    lines = ["%d,%d,%s,%s" % (column, tape_top, entry, total), flags, "%s,%s" % (last, pending)]
+    tape = tape or []
+    for i in range(22):
+        lines.append(tape[i] if i < len(tape) else '0,0,0,""')
+    return ("\r\n".join(lines) + "\r\n").encode("latin-1")
+
+
+def calc(choice, keys, contents):
+    return bytes([choice]) + piece(keys) + contents
+
+
+write("calculator", [
+    calc(0, b"12+3=", b""),
+    calc(0, b"12.5*4=\xf8\xf9", calc_file()),
+    calc(1, b"1/0=C", calc_file(column=55, tape_top=21, entry="3.25", total="10",
+                                tape=['0,0,0,""'] * 20 + ['7,0,0,"+"', '3.25,-1,2,"+"'])),
+    calc(2, b"99%R\x08T", calc_file(column=200, tape_top=-5)),
+    calc(3, b"5", calc_file()),
+    calc(0, b"\xfc\xfd", calc_file(entry="1e308", total="-1e308")),
+    calc(0, b"9" * 40 + b"*" + b"9" * 40 + b"=", calc_file(flags="0,-1,-1,120")),
+    calc(0, b"", calc_file()[:30]),
+    calc(0, b"1+", b'1,23,nan,inf\r\n-1,-1,-1,-1\r\n"\r\n'),
+    calc(0, b"+", b"\x00" * 40),
+    calc(0, b"3=\xfe", calc_file(last='"+"', pending='"*"', tape=['1' + '0' * 300 + ',0,0,"+"'])),
+])
+
+
+def browse_entry(previous, record, text):
+    t = b(text)
+    return struct.pack("<iih", previous, record, len(t)) + t
+
+
+def browse_chain(n):
+    out, previous = b"", 0
+    for i in range(1, n + 1):
+        position = len(out) + 1
+        out += browse_entry(previous, 1000 + i, "ITEM %02d" % i)
+        previous = position
+    return out
+
+
+def browse(choice, box, keys, cache):
+    return bytes([choice]) + bytes(box) + piece(bytes(keys)) + cache
+
+
+BOX = [3, 10, 14, 50]
+write("browse_cache", [
+    browse(1, BOX, [2, 3, 0], browse_chain(14)),
+    browse(0, BOX, [0, 0, 1, 2, 2, 3, 4, 5, 5], browse_chain(30)),
+    browse(1, BOX, [], b""),
+    browse(1, BOX, [0, 0], browse_chain(3) + browse_entry(25, 9, "ITEM 04")[:12]),
+    browse(1, BOX, [2], browse_chain(3) + b"\xff\xff\xff\xff\x00\x00\x00\x00\xff\xff"),
+    browse(1, BOX, [0, 1, 1], browse_entry(0, 1, "A") + browse_entry(500, 2, "B") + browse_entry(12, 3, "C")),
+    browse(1, BOX, [0, 0, 1, 1], browse_entry(0, 1, "A") + browse_entry(12, 2, "B") + browse_entry(12, 3, "C")),
+    browse(1, [1, 1, 25, 80], [5, 5, 5, 4], browse_entry(0, 1, "W" * 300)),
+    browse(1, [20, 10, 26, 50], [0], browse_chain(3)),
+    browse(1, [10, 10, 11, 11], [0, 2], browse_chain(3)),
+    browse(0, BOX, [0] * 20, browse_entry(0, -1, "") * 5),
+])
