@@ -51,19 +51,6 @@ std::string capability(const char* name) {
     return s;
 }
 
-void writeAll(int fd, std::string_view bytes) {
-    const char* p = bytes.data();
-    size_t n = bytes.size();
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-}
 
 class TerminalBackend;
 TerminalBackend* liveBackend = nullptr;
@@ -283,7 +270,7 @@ void TerminalBackend::shutDown() {
 void TerminalBackend::send(std::string_view bytes) {
     if (fd_ < 0 || bytes.empty()) return;
     std::fflush(tty_);
-    writeAll(fd_, bytes);
+    writeAll(fd_, bytes.data(), bytes.size());
 }
 
 void TerminalBackend::adoptWindowSize() {

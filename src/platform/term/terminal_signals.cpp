@@ -18,17 +18,6 @@ struct sigaction previousActions[NSIG];
 bool replaced[NSIG];
 bool saved[NSIG];
 
-void writeAll(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-}
 
 void wake() {
     if (terminalSignals.wakeWrite >= 0) {
@@ -129,6 +118,20 @@ void saveSignalDispositions() {
 }
 
 void reenterTerminal() { takeTerminalBack(); }
+
+void writeAll(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+}
+
+
 
 void leaveTerminal() {
     const TerminalSignals& s = terminalSignals;

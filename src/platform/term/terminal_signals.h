@@ -46,6 +46,8 @@ void leaveTerminal();
 // Takes the terminal again after leaveTerminal: program modes, the enter string,
 // and a full repaint at the next present.
 void reenterTerminal();
+// Writes all the bytes to fd, going on after interruptions (safe in a handler).
+void writeAll(int fd, const char* bytes, size_t length);
 // Empties the wake pipe.
 void drainWakePipe();
 
