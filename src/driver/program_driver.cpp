@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -142,6 +143,28 @@ std::string formMismatch() {
     return {};
 }
 
+// The session's temporary folder must exist and take new files: the print file,
+// the window stack and the browse list's work files go there. "" when it does,
+// else the folder's name for the operator. Probed by creating a file, because a
+// folder can refuse writes (read-only mount, full disk) that its modes allow.
+std::string unusableTempFolder() {
+    const std::string& dir = sessionSettings.tempDir;
+    std::string folder = dir.empty() ? os::currentDirectory() : os::mapPath(dir);
+    if (folder.empty()) folder = ".";
+    std::string probe = folder;
+    if (probe.back() != '/') probe += '/';
+    probe += "zelprobeXXXXXX";
+    bool usable = false;
+    if (os::isDirectory(folder)) {
+        if (const int fd = ::mkstemp(probe.data()); fd >= 0) {
+            usable = true;
+            ::close(fd);
+            ::unlink(probe.c_str());
+        }
+    }
+    return usable ? std::string{} : folder;
+}
+
 // Writes the initial value left-justified into the field's blank value.
 void setInitialValue(int16_t field, std::string_view text) {
     std::string& value = formTables.formFields[1][field].value;
@@ -226,6 +249,16 @@ int runProgram() {
         tellOperator(problem);
         shutDown();
         return 0;
+    }
+
+    // Without a usable temporary folder the form still works, but no report can be
+    // written: say so now rather than only after the operator has filled the form.
+    if (const std::string folder = unusableTempFolder(); !folder.empty()) {
+        setColor("n");
+        term::clearScreen();
+        // "LA CARPETA TEMPORAL ... NO EXISTEIX O NO ES POT ESCRIURE"
+        tellOperator(translateText("LA CARPETA TEMPORAL ") + folder +
+                     translateText(" NO EXISTEIX O NO ES POT ESCRIURE"));
     }
 
     const std::string today = packedDateText(sessionSettings.sessionDate);
