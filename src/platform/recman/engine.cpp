@@ -27,9 +27,9 @@
 // hand them out. An unlocked positioned read that starts a run (greater, first,
 // less, last and their "or equal" forms) fetches as many rows as recent runs
 // took, and a greater (or equal) read whose answer lies among rows read ahead
-// is answered from them. All of this holds as long as nothing was written since: no write through this
-// process (SharedFile::localWrites) and no commit by anyone (the change counter
-// in the lock file). The statements are reset after each fetch, so no read
+// is answered from them. All of this holds as long as nothing was written
+// since: no write through this process (SharedFile::localWrites) and no commit
+// by anyone (the change counter in the lock file). The statements are reset after each fetch, so no read
 // snapshot outlives a call. A program that writes the database without this
 // engine does not move the counter, and steps may miss its writes for as long
 // as a batch lasts.
