@@ -98,6 +98,35 @@ void writeAtScreen(int row, int column, std::string_view text) {
     term::writeText(text);
 }
 
+// Paints a record's saved cells back and makes its enclosing window current again.
+// False, with nothing changed, when the record's numbers do not hold together.
+bool restoreRecord(const std::string& bytes, int recordLength) {
+    int field[10] = {};
+    bool valid = true;
+    for (int i = 0; valid && i < 10; ++i) {
+        field[i] = parseDigits(bytes, 2 * i, 2);
+        valid = field[i] >= 0;
+    }
+    const int t = field[6], l = field[7], b = field[8], r = field[9];
+    valid = valid && t >= 1 && l >= 1 && t <= b && l <= r &&
+            recordLength == headerLength + 2 * (b - t + 1) * (r - l + 1) + trailerLength &&
+            static_cast<int>(bytes.size()) >= recordLength;
+    if (!valid) return false;
+    size_t at = headerLength;
+    for (int row = t; row <= b; ++row) {
+        for (int col = l; col <= r; ++col) {
+            term::writeCell(row, col, term::Cell{static_cast<uint8_t>(bytes[at]), static_cast<uint8_t>(bytes[at + 1])});
+            at += 2;
+        }
+    }
+    term::setCursorPosition(field[0], field[1]);
+    windowState.top = static_cast<int16_t>(field[2]);
+    windowState.left = static_cast<int16_t>(field[3]);
+    windowState.bottom = static_cast<int16_t>(field[4]);
+    windowState.right = static_cast<int16_t>(field[5]);
+    return true;
+}
+
 }  // namespace
 
 std::string windowStackFileName() { return sessionSettings.tempDir + "WinPush.tmp"; }
@@ -107,17 +136,6 @@ void pushWindow(int16_t top, int16_t left, int16_t bottom, int16_t right) {
     if (top < 1 || top > h || bottom < 1 || bottom > h || left < 1 || left > w || right < 1 || right > w) return;
     // An upside-down rectangle has no cells to save; treat it like one off the screen.
     if (top > bottom || left > right) return;
-
-    const std::string name = windowStackFileName();
-    std::FILE* f = os::openFile(name, "r+b");
-    if (!f) f = os::openFile(name, "w+b");
-    if (!f) return;
-
-    const long size = fileLength(f);
-    long end = readEndPointer(f, size);
-    // A pointer that does not lie inside the file belongs to a damaged stack:
-    // start a fresh one rather than leave a gap of garbage below the new record.
-    if (end < emptyEndPointer || end > size + 1) end = emptyEndPointer;
 
     const int t = clampField(top), l = clampField(left), b = clampField(bottom), r = clampField(right);
     std::string record;
@@ -143,9 +161,21 @@ void pushWindow(int16_t top, int16_t left, int16_t bottom, int16_t right) {
     std::snprintf(length, sizeof length, "%05d", static_cast<int>(record.size()) + trailerLength);
     record += length;
 
-    const bool written = writeAt(f, end - 1, record) && writeEndPointer(f, end + static_cast<long>(record.size()));
-    std::fclose(f);
-    if (!written) return;
+    const std::string name = windowStackFileName();
+    std::FILE* f = os::openFile(name, "r+b");
+    if (!f) f = os::openFile(name, "w+b");
+    bool written = false;
+    if (f) {
+        const long size = fileLength(f);
+        long end = readEndPointer(f, size);
+        // A pointer that does not lie inside the file belongs to a damaged stack:
+        // start a fresh one rather than leave a gap of garbage below the new record.
+        if (end < emptyEndPointer || end > size + 1) end = emptyEndPointer;
+        written = writeAt(f, end - 1, record) && writeEndPointer(f, end + static_cast<long>(record.size()));
+        std::fclose(f);
+    }
+    // Without a stack file the window still opens and still gives the screen back.
+    if (!written) windowState.unsavedRecords.emplace_back(windowState.windowDepth, std::move(record));
 
     windowState.top = top;
     windowState.left = left;
@@ -155,6 +185,14 @@ void pushWindow(int16_t top, int16_t left, int16_t bottom, int16_t right) {
 }
 
 void popWindow() {
+    if (!windowState.unsavedRecords.empty() &&
+        windowState.unsavedRecords.back().first + 1 == windowState.windowDepth) {
+        const std::string bytes = std::move(windowState.unsavedRecords.back().second);
+        windowState.unsavedRecords.pop_back();
+        --windowState.windowDepth;
+        restoreRecord(bytes, static_cast<int>(bytes.size()));
+        return;
+    }
     const std::string name = windowStackFileName();
     std::FILE* f = os::openFile(name, "r+b");
     if (!f) return;
@@ -174,28 +212,8 @@ void popWindow() {
         const long start = end - recordLength;
         bool valid = recordLength >= headerLength + 2 + trailerLength && start >= emptyEndPointer &&
                      readAt(f, start - 1, bytes, static_cast<size_t>(recordLength));
-        int field[10] = {};
-        for (int i = 0; valid && i < 10; ++i) {
-            field[i] = parseDigits(bytes, 2 * i, 2);
-            valid = field[i] >= 0;
-        }
-        const int t = field[6], l = field[7], b = field[8], r = field[9];
-        valid = valid && t >= 1 && l >= 1 && t <= b && l <= r &&
-                recordLength == headerLength + 2 * (b - t + 1) * (r - l + 1) + trailerLength;
+        valid = valid && restoreRecord(bytes, recordLength);
         if (valid) {
-            size_t at = headerLength;
-            for (int row = t; row <= b; ++row) {
-                for (int col = l; col <= r; ++col) {
-                    term::writeCell(row, col,
-                                    term::Cell{static_cast<uint8_t>(bytes[at]), static_cast<uint8_t>(bytes[at + 1])});
-                    at += 2;
-                }
-            }
-            term::setCursorPosition(field[0], field[1]);
-            windowState.top = static_cast<int16_t>(field[2]);
-            windowState.left = static_cast<int16_t>(field[3]);
-            windowState.bottom = static_cast<int16_t>(field[4]);
-            windowState.right = static_cast<int16_t>(field[5]);
             newEnd = start;
             if (newEnd >= 6) writeEndPointer(f, newEnd);
         } else if (windowState.windowDepth == 0) {

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 #include <string_view>
 
 struct WindowState {
@@ -16,6 +18,10 @@ struct WindowState {
     int16_t top = 0, left = 0, bottom = 0, right = 0;  // currentWindow
     int16_t currentColorSlot = 0;
     std::string colorStack;  // one byte a saved slot, newest last
+    // Records of windows opened while the stack file could not be written (the
+    // temporary folder missing or read-only), newest last, each with the depth it
+    // was pushed at: the screen under them must still come back.
+    std::vector<std::pair<int16_t, std::string>> unsavedRecords;
 };
 extern WindowState windowState;
 

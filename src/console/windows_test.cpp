@@ -371,3 +371,31 @@ TEST_F(WindowsTest, ListTopBorderMarks) {
 }
 
 }  // namespace
+
+namespace {
+
+// No usable temporary folder: the windows still open (frames and text land inside
+// them) and still give back the screen they covered, nested ones included.
+TEST_F(WindowsTest, WithoutAStackFileWindowsStillRestoreTheScreen) {
+    sessionSettings.tempDir = dir / "absent/";
+    paintPattern();
+    term::setCursorPosition(3, 4);
+    const Snapshot before = snap();
+    pushWindow(5, 10, 12, 50);
+    drawFrame(2);
+    EXPECT_EQ(windowState.windowDepth, 1);
+    EXPECT_EQ(term::readCell(5, 10).ch, 0xC9);
+    const Snapshot inFirst = snap();
+    pushWindow(8, 20, 20, 70);
+    drawFrame(1);
+    popWindow();
+    EXPECT_EQ(snap(), inFirst);
+    EXPECT_EQ(windowState.top, 5);
+    popWindow();
+    EXPECT_EQ(snap(), before);
+    EXPECT_EQ(windowState.windowDepth, 0);
+    EXPECT_TRUE(windowState.unsavedRecords.empty());
+    EXPECT_FALSE(testsupport::fileExists(dir / "absent"));
+}
+
+}  // namespace
