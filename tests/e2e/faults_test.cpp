@@ -1,0 +1,200 @@
+// The module under faults of its surroundings, end to end: a temporary folder it
+// cannot use, data files that are not data files, a terminal resized under an
+// open window. Whatever happens, the module neither crashes nor hangs, says what
+// is wrong, and ends with code 0.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "tests/support/test_support.h"
+#include "tests/support/tmux_session.h"
+
+namespace {
+
+using testsupport::cp850;
+using testsupport::TempDir;
+using testsupport::TmuxSession;
+
+constexpr const char* today = "20250315";
+
+std::string shq(const std::string& s) { return "'" + s + "'"; }
+int run(const std::string& command) { return std::system(command.c_str()); }
+
+class FaultsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        shared = std::make_unique<TempDir>();
+        demoStatus = run("ZEL_FAKE_TODAY=" + std::string(today) + " " + shq(testsupport::binDir() + "/zelutil") +
+                         " demo " + shq(*shared / "inst") + " --properties 6 --seed 3 >/dev/null");
+    }
+    static void TearDownTestSuite() { shared.reset(); }
+
+    void SetUp() override {
+        ASSERT_EQ(demoStatus, 0) << "zelutil demo failed";
+        root = *shared / "inst/";
+        session = dir / "session/";
+        printBin = dir / "bin/";
+        ASSERT_EQ(run("mkdir -p " + shq(session) + " " + shq(printBin)), 0);
+        testsupport::writeFile(session + "Sessio.ini",
+                               cp850("[Menu]\r\nTitol=Relació de rebuts\r\nNomMenu=RPTREBUT\r\n"));
+        testsupport::writeFile(session + "VeskTerm.ini", "[Sistema]\r\nData=" + std::string(today) +
+                                                             "\r\nSortida=PANTALLA\r\nIdioma=CAT\r\n");
+        testsupport::writeFile(printBin + "ZELPRINT", "#!/bin/sh\necho run >> " + shq(dir / "runs") + "\n");
+        ::chmod((printBin + "ZELPRINT").c_str(), 0755);
+    }
+
+    // A copy of the demo installation this test may spoil.
+    std::string ownInstallation() {
+        const std::string own = dir / "own/";
+        EXPECT_EQ(run("mkdir -p " + shq(own) + " && cp -r " + shq(root + ".") + " " + shq(own)), 0);
+        return own;
+    }
+
+    void start(const std::string& tempDir, const std::string& installation = "") {
+        TmuxSession::Options o;
+        o.env = {{"ZELROOT", installation.empty() ? root : installation},
+                 {"ZELTMP", tempDir},
+                 {"ZELEXE", printBin},
+                 {"ZEL_FAKE_TODAY", today}};
+        ASSERT_TRUE(tmux.start("exec " + shq(testsupport::binDir() + "/RPTREBUT"), o)) << tmux.error();
+    }
+    void send(std::initializer_list<std::string_view> keys) { ASSERT_TRUE(tmux.sendKeys(keys)); }
+    void expectExitZero() { EXPECT_EQ(tmux.waitForExit(), 0) << tmux.paneState() << "\n" << tmux.lastScreen(); }
+    void expectWholeForm() {
+        for (const char* label : {"Data d'emissió inicial .......:", "Data d'emissió final .........:",
+                                  "Codi de finca inicial ........:", "Codi de finca final ..........:"})
+            EXPECT_NE(tmux.lastScreen().find(label), std::string::npos) << label << "\n" << tmux.lastScreen();
+    }
+
+    static std::unique_ptr<TempDir> shared;
+    static int demoStatus;
+    TempDir dir;
+    std::string root, session, printBin;
+    TmuxSession tmux;
+};
+
+std::unique_ptr<TempDir> FaultsTest::shared;
+int FaultsTest::demoStatus = -1;
+
+// The temporary folder missing, not a folder, or refusing new files (/proc takes
+// none, not even from root): a box naming it comes first, then the form works,
+// and a report is refused with its own message instead of being printed.
+TEST_F(FaultsTest, UnusableTemporaryFolderIsReportedAndTheFormStillWorks) {
+    testsupport::writeFile(dir / "plain", "not a folder");
+    const struct {
+        const char* name;
+        std::string folder;
+        std::string shown;
+    } cases[] = {
+        {"missing", dir / "absent/", dir / "absent/"},
+        {"a file", dir / "plain/", dir / "plain"},
+        {"read-only", "/proc/", "/proc/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TmuxSession t;
+        TmuxSession::Options o;
+        o.width = 160;  // the whole path in one line of the box
+        o.env = {{"ZELROOT", root}, {"ZELTMP", c.folder}, {"ZELEXE", printBin}, {"ZEL_FAKE_TODAY", today}};
+        ASSERT_TRUE(t.start("exec " + shq(testsupport::binDir() + "/RPTREBUT"), o)) << t.error();
+        ASSERT_TRUE(t.waitFor("LA CARPETA TEMPORAL")) << t.lastScreen();
+        EXPECT_NE(t.lastScreen().find(c.shown), std::string::npos) << t.lastScreen();
+        EXPECT_NE(t.lastScreen().find("NO EXISTEIX O NO ES POT"), std::string::npos) << t.lastScreen();
+        EXPECT_FALSE(t.exited());
+        ASSERT_TRUE(t.sendKeys({"Enter"}));
+        ASSERT_TRUE(t.waitForGone("LA CARPETA TEMPORAL")) << t.lastScreen();
+        ASSERT_TRUE(t.waitFor("Codi de finca final")) << t.lastScreen();
+        // No session file could be read from there, so no working date either.
+        ASSERT_TRUE(t.sendText("1/3/25"));
+        ASSERT_TRUE(t.sendKeys({"Tab"}));
+        ASSERT_TRUE(t.sendText("15/3/25"));
+        ASSERT_TRUE(t.sendKeys({"Enter"}));
+        ASSERT_TRUE(t.waitFor("Voleu imprimir la relació?")) << t.lastScreen();
+        ASSERT_TRUE(t.sendKeys({"Enter"}));
+        ASSERT_TRUE(t.waitFor("NO S'HA POGUT ESCRIURE SENCER EL FITXER D'IMPRESSIÓ")) << t.lastScreen();
+        ASSERT_TRUE(t.sendKeys({"Enter"}));
+        ASSERT_TRUE(t.waitForGone("NO S'HA POGUT")) << t.lastScreen();
+        ASSERT_TRUE(t.sendKeys({"Escape"}));
+        EXPECT_EQ(t.waitForExit(), 0) << t.paneState() << "\n" << t.lastScreen();
+    }
+    EXPECT_FALSE(testsupport::fileExists(dir / "runs"));
+    EXPECT_FALSE(testsupport::fileExists(dir / "absent"));
+}
+
+TEST_F(FaultsTest, UsableTemporaryFolderShowsNoBox) {
+    start(session);
+    ASSERT_TRUE(tmux.waitFor("Codi de finca final")) << tmux.lastScreen();
+    EXPECT_EQ(tmux.capture().find("CARPETA TEMPORAL"), std::string::npos) << tmux.lastScreen();
+    // The probe leaves nothing behind.
+    EXPECT_EQ(run("ls -A " + shq(session) + " | grep -q zelprobe"), 256);
+    send({"Escape"});
+    expectExitZero();
+}
+
+// A receipts file that is text, or only the first 1000 bytes of a real one: the
+// fatal box with the name and a status, code 0 after a key, and the file as it was.
+TEST_F(FaultsTest, DataFileThatIsNotOneOfOursStopsWithItsBox) {
+    const std::string installation = ownInstallation();
+    const std::string receipts = installation + "DADES/CobramV.dat";
+    ASSERT_TRUE(testsupport::fileExists(receipts));
+    const std::string real = testsupport::readFile(receipts);
+    ASSERT_GT(real.size(), 1000u);
+    const struct {
+        const char* name;
+        std::string contents;
+    } cases[] = {
+        {"text", "Aquest fitxer no és de dades.\nNomés text.\n"},
+        {"truncated", real.substr(0, 1000)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::writeFile(receipts, c.contents);
+        ::unlink((receipts + "-wal").c_str());
+        ::unlink((receipts + "-shm").c_str());
+        TmuxSession t;
+        TmuxSession::Options o;
+        o.env = {{"ZELROOT", installation}, {"ZELTMP", session}, {"ZELEXE", printBin}, {"ZEL_FAKE_TODAY", today}};
+        ASSERT_TRUE(t.start("exec " + shq(testsupport::binDir() + "/RPTREBUT"), o)) << t.error();
+        ASSERT_TRUE(t.waitFor("NO ES POT ACCEDIR AL FITXER")) << t.lastScreen();
+        EXPECT_NE(t.lastScreen().find("CobramV"), std::string::npos) << t.lastScreen();
+        EXPECT_NE(t.lastScreen().find("("), std::string::npos) << t.lastScreen();
+        EXPECT_FALSE(t.exited());
+        ASSERT_TRUE(t.sendKeys({"Enter"}));
+        EXPECT_EQ(t.waitForExit(), 0) << t.paneState() << "\n" << t.lastScreen();
+        EXPECT_EQ(testsupport::readFile(receipts), c.contents);
+    }
+}
+
+// The terminal resized while the help window is open: the module repaints at the
+// new size, Escape gives back the whole form, and it still ends normally.
+TEST_F(FaultsTest, DISABLED_ResizeUnderTheHelpWindowKeepsTheForm) {
+    start(session);
+    ASSERT_TRUE(tmux.waitFor("Codi de finca final")) << tmux.lastScreen();
+    ASSERT_TRUE(tmux.sendText("1/3/25"));
+    send({"Tab"});
+    ASSERT_TRUE(tmux.waitFor("1/3/2025")) << tmux.lastScreen();
+    const struct {
+        int width, height;
+    } sizes[] = {{100, 30}, {60, 15}, {80, 25}};
+    for (const auto& s : sizes) {
+        SCOPED_TRACE(std::to_string(s.width) + "x" + std::to_string(s.height));
+        send({"F1"});
+        ASSERT_TRUE(tmux.waitFor("Aquest programa imprimeix")) << tmux.lastScreen();
+        ASSERT_TRUE(tmux.resize(s.width, s.height));
+        send({"Escape"});
+        ASSERT_TRUE(tmux.waitForGone("Aquest programa imprimeix")) << tmux.lastScreen();
+        EXPECT_FALSE(tmux.exited()) << tmux.paneState();
+    }
+    // Back at 80 x 25 the whole form is there, with the value typed before.
+    ASSERT_TRUE(tmux.waitFor("Data d'emissió inicial .......: 1/3/2025")) << tmux.lastScreen();
+    expectWholeForm();
+    send({"Escape"});
+    send({"Escape"});
+    expectExitZero();
+}
+
+}  // namespace
