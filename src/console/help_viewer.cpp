@@ -19,6 +19,7 @@
 namespace {
 
 constexpr int visibleWidth = 76;  // characters of a record that are shown
+constexpr int helpRecordLength = 80;
 constexpr char switchHighlight = 30, switchInput = 31, switchReverse = 16;
 constexpr std::string_view menuTopic = "KORPANEL";
 
@@ -61,7 +62,10 @@ bool openHelpView(HelpView& view, std::string_view topic) {
     view = HelpView{};
     while (!topic.empty() && topic.back() == ' ') topic.remove_suffix(1);
     view.topic = std::string(topic);
-    const int width = screenWidth();
+    // The help files are written for the suite's 80-column console: on a wider
+    // terminal their records stay 80 bytes long and the window stays that wide,
+    // else every line after the first would start inside another.
+    const int width = std::min<int>(screenWidth(), helpRecordLength);
     const int bottom = screenHeight() - 3;
     const int pageRows = bottom - 5;
     if (pageRows < 1 || width < 3) return false;

@@ -253,3 +253,23 @@ TEST_F(HelpViewerTest, WindowsRunModeStartsTheLauncher) {
 }
 
 }  // namespace
+
+namespace {
+
+// A terminal wider than 80 columns: the help file's records are still 80 bytes,
+// so every line shows its own record from its start.
+TEST_F(HelpViewerTest, WiderTerminalKeepsTheRecordsWhole) {
+    term::close();
+    term::openMemory(100, 30);
+    for (int c = 1; c <= 100; ++c) term::writeCell(4, c, term::Cell{'.', 0x07});
+    HelpView view;
+    ASSERT_TRUE(openHelpView(view, "TEMA"));
+    EXPECT_EQ(view.lineCount, 100);
+    EXPECT_EQ(term::rowText(5).substr(2, 8), "LINE 001");
+    EXPECT_EQ(term::rowText(6).substr(2, 8), "LINE 002");
+    EXPECT_EQ(term::readCell(4, 80).ch, 0xBB);  // the window ends at column 80
+    EXPECT_EQ(term::readCell(4, 81).ch, '.');
+    closeHelpView(view);
+}
+
+}  // namespace
