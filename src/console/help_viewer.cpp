@@ -2,7 +2,7 @@
 // the text help files in a paging viewer everywhere else.
 //
 // A text help file holds one fixed-length record per screen line, as long as the
-// console is wide. Three bytes inside a record switch colours and are not shown:
+// suite's console is wide (80 bytes). Three bytes inside a record switch colours and are not shown:
 // 30 highlight, 31 input colour, 16 reverse.
 #include "console/help_viewer.h"
 
@@ -20,6 +20,9 @@ namespace {
 
 constexpr int visibleWidth = 76;  // characters of a record that are shown
 constexpr int helpRecordLength = 80;
+
+// The help window spans the screen, up to the width of a record.
+int windowWidth() { return std::min<int>(screenWidth(), helpRecordLength); }
 constexpr char switchHighlight = 30, switchInput = 31, switchReverse = 16;
 constexpr std::string_view menuTopic = "KORPANEL";
 
@@ -33,7 +36,7 @@ bool sameTopic(std::string_view a, std::string_view b) {
 void scrollInterior(const HelpView& view, int16_t count) {
     setColor("n");
     const int16_t bottom = static_cast<int16_t>(4 + view.pageRows + 1);
-    scrollArea(4, 1, static_cast<int16_t>(bottom - 2), static_cast<int16_t>(view.lineLength - 2), count);
+    scrollArea(4, 1, static_cast<int16_t>(bottom - 2), static_cast<int16_t>(windowWidth() - 2), count);
 }
 
 void clearInterior(const HelpView& view) { scrollInterior(view, view.pageRows); }
@@ -62,17 +65,17 @@ bool openHelpView(HelpView& view, std::string_view topic) {
     view = HelpView{};
     while (!topic.empty() && topic.back() == ' ') topic.remove_suffix(1);
     view.topic = std::string(topic);
-    // The help files are written for the suite's 80-column console: on a wider
-    // terminal their records stay 80 bytes long and the window stays that wide,
-    // else every line after the first would start inside another.
-    const int width = std::min<int>(screenWidth(), helpRecordLength);
+    // The help files are written for the suite's 80-column console: whatever the
+    // terminal's width, their records stay 80 bytes long (else every line after
+    // the first would start inside another), in a window at most that wide.
+    const int width = windowWidth();
     const int bottom = screenHeight() - 3;
     const int pageRows = bottom - 5;
     if (pageRows < 1 || width < 3) return false;
-    view.lineLength = static_cast<int16_t>(width);
+    view.lineLength = static_cast<int16_t>(helpRecordLength);
     view.pageRows = static_cast<int16_t>(pageRows);
     if (!os::readWholeFile("AJUDA\\" + view.topic + ".HLP", view.contents)) view.contents.clear();
-    const long long records = (static_cast<long long>(view.contents.size()) * 2 + width) / (2LL * width);
+    const long long records = (static_cast<long long>(view.contents.size()) * 2 + helpRecordLength) / (2LL * helpRecordLength);
     view.lineCount = static_cast<int16_t>(std::min<long long>(records, 32767));
 
     setColor("+h");
@@ -157,9 +160,11 @@ void showHelpLine(const HelpView& view, int16_t record, int16_t windowRow) {
     const size_t offset = static_cast<size_t>(record - 1) * view.lineLength;
     if (offset >= view.contents.size()) return;
     const std::string_view line = std::string_view(view.contents).substr(offset, view.lineLength);
+    // Only what fits inside the window's frame (the text starts in its third column).
+    const int shown = std::max(0, std::min(visibleWidth, windowWidth() - 3));
 
     if (line.find_first_of(std::string_view("\x1E\x1F\x10", 3)) == std::string_view::npos) {
-        term::writeText(line.substr(0, visibleWidth));
+        term::writeText(line.substr(0, shown));
         return;
     }
     bool highlight = false, input = false, reverse = false;
@@ -174,7 +179,7 @@ void showHelpLine(const HelpView& view, int16_t record, int16_t windowRow) {
         } else if (c == switchReverse) {
             reverse = !reverse;
             setColor(reverse ? "r" : "n");
-        } else if (written < visibleWidth) {
+        } else if (written < shown) {
             term::writeText(std::string_view(&c, 1));
             ++written;
         }

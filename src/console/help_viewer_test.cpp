@@ -256,20 +256,28 @@ TEST_F(HelpViewerTest, WindowsRunModeStartsTheLauncher) {
 
 namespace {
 
-// A terminal wider than 80 columns: the help file's records are still 80 bytes,
-// so every line shows its own record from its start.
-TEST_F(HelpViewerTest, WiderTerminalKeepsTheRecordsWhole) {
-    term::close();
-    term::openMemory(100, 30);
-    for (int c = 1; c <= 100; ++c) term::writeCell(4, c, term::Cell{'.', 0x07});
-    HelpView view;
-    ASSERT_TRUE(openHelpView(view, "TEMA"));
-    EXPECT_EQ(view.lineCount, 100);
-    EXPECT_EQ(term::rowText(5).substr(2, 8), "LINE 001");
-    EXPECT_EQ(term::rowText(6).substr(2, 8), "LINE 002");
-    EXPECT_EQ(term::readCell(4, 80).ch, 0xBB);  // the window ends at column 80
-    EXPECT_EQ(term::readCell(4, 81).ch, '.');
-    closeHelpView(view);
+// A terminal wider or narrower than 80 columns: the help file's records are still
+// 80 bytes, so every line shows its own record from its start, inside a window
+// that never passes column 80 nor the screen's edge.
+TEST_F(HelpViewerTest, OtherTerminalWidthsKeepTheRecordsWhole) {
+    for (const int width : {100, 60}) {
+        SCOPED_TRACE(width);
+        term::close();
+        term::openMemory(width, 30);
+        for (int r = 1; r <= 30; ++r)
+            for (int c = 1; c <= width; ++c) term::writeCell(r, c, term::Cell{'.', 0x07});
+        HelpView view;
+        ASSERT_TRUE(openHelpView(view, "TEMA"));
+        EXPECT_EQ(view.lineCount, 100);
+        const int right = std::min(width, 80);
+        for (int row = 5; row <= 7; ++row) {
+            EXPECT_EQ(term::rowText(row).substr(2, 8), "LINE 00" + std::to_string(row - 4));
+            EXPECT_EQ(term::readCell(row, right).ch, 0xBA) << row;  // the frame, not text run over it
+        }
+        if (width > 80) EXPECT_EQ(term::readCell(4, 81).ch, '.');
+        closeHelpView(view);
+        EXPECT_EQ(term::readCell(5, 2).ch, '.');
+    }
 }
 
 }  // namespace

@@ -55,6 +55,9 @@ struct ConsoleState {
     std::string clipboard;
     std::string stateFolder;
     bool mouseReporting = false;
+    // Cells a smaller terminal cut off, kept so that they come back when it grows
+    // again: the module paints an 80 x 25 screen once and does not repaint it.
+    Grid offScreen;
 };
 
 ConsoleState& state() {
@@ -68,12 +71,25 @@ void ensureOpen() {
 
 void adoptSize(int w, int h) {
     Grid& g = state().grid;
+    Grid& kept = state().offScreen;
     if (w < 1) w = 1;
     if (h < 1) h = 1;
     if (w == g.width && h == g.height) return;
+    // Everything known so far: the cells kept from before, overlaid by the screen.
+    Grid merged;
+    merged.width = std::max(kept.width, g.width);
+    merged.height = std::max(kept.height, g.height);
+    merged.cells.assign(static_cast<size_t>(merged.width) * merged.height, Cell{' ', g.attr});
+    for (const Grid* from : {&kept, &g})
+        for (int r = 1; r <= from->height; ++r)
+            for (int c = 1; c <= from->width; ++c)
+                merged.at(r, c) = from->cells[static_cast<size_t>(r - 1) * from->width + (c - 1)];
     std::vector<Cell> cells(static_cast<size_t>(w) * h, Cell{' ', g.attr});
-    for (int r = 1; r <= std::min(h, g.height); ++r)
-        for (int c = 1; c <= std::min(w, g.width); ++c) cells[(r - 1) * w + (c - 1)] = g.at(r, c);
+    for (int r = 1; r <= std::min(h, merged.height); ++r)
+        for (int c = 1; c <= std::min(w, merged.width); ++c) cells[(r - 1) * w + (c - 1)] = merged.at(r, c);
+    kept.width = merged.width;
+    kept.height = merged.height;
+    kept.cells = std::move(merged.cells);
     g.cells = std::move(cells);
     g.width = w;
     g.height = h;
@@ -190,6 +206,7 @@ void scrollRectangle(int top, int left, int bottom, int right, int rows, uint8_t
 
 void clearScreen() {
     Grid& g = grid();
+    state().offScreen = Grid{};
     for (Cell& c : g.cells) c = Cell{' ', g.attr};
     g.cursorRow = 1;
     g.cursorColumn = 1;
@@ -285,6 +302,7 @@ void close() {
     s.backend.reset();
     s.memory = nullptr;
     s.grid = Grid{};
+    s.offScreen = Grid{};
     s.beeps = 0;
     s.mouseReporting = false;
 }
