@@ -55,9 +55,6 @@ struct ConsoleState {
     std::string clipboard;
     std::string stateFolder;
     bool mouseReporting = false;
-    // Cells a smaller terminal cut off, kept so that they come back when it grows
-    // again: the module paints an 80 x 25 screen once and does not repaint it.
-    Grid offScreen;
 };
 
 ConsoleState& state() {
@@ -71,31 +68,24 @@ void ensureOpen() {
 
 void adoptSize(int w, int h) {
     Grid& g = state().grid;
-    Grid& kept = state().offScreen;
     if (w < 1) w = 1;
     if (h < 1) h = 1;
     if (w == g.width && h == g.height) return;
-    // Everything known so far: the cells kept from before, overlaid by the screen.
-    Grid merged;
-    merged.width = std::max(kept.width, g.width);
-    merged.height = std::max(kept.height, g.height);
-    merged.cells.assign(static_cast<size_t>(merged.width) * merged.height, Cell{' ', g.attr});
-    for (const Grid* from : {&kept, &g})
-        for (int r = 1; r <= from->height; ++r)
-            for (int c = 1; c <= from->width; ++c)
-                merged.at(r, c) = from->cells[static_cast<size_t>(r - 1) * from->width + (c - 1)];
     std::vector<Cell> cells(static_cast<size_t>(w) * h, Cell{' ', g.attr});
-    for (int r = 1; r <= std::min(h, merged.height); ++r)
-        for (int c = 1; c <= std::min(w, merged.width); ++c) cells[(r - 1) * w + (c - 1)] = merged.at(r, c);
-    kept.width = merged.width;
-    kept.height = merged.height;
-    kept.cells = std::move(merged.cells);
+    for (int r = 1; r <= std::min(h, g.height); ++r)
+        for (int c = 1; c <= std::min(w, g.width); ++c) cells[(r - 1) * w + (c - 1)] = g.at(r, c);
     g.cells = std::move(cells);
     g.width = w;
     g.height = h;
     if (g.cursorRow > h) g.cursorRow = h;
     if (g.cursorColumn > w) g.cursorColumn = w;
 }
+
+// A terminal smaller than the 80 x 25 screen the module paints shows the top
+// left of it; the screen itself stays whole, since the module paints its form
+// once and does not repaint it, so that a terminal made small and then large
+// again shows everything and windows opened meanwhile still save and restore it.
+void adoptTerminalSize(int w, int h) { adoptSize(std::max(w, 80), std::max(h, 25)); }
 
 std::string keyboardStateFile() {
     return state().stateFolder + "KbdState.tmp";
@@ -206,7 +196,6 @@ void scrollRectangle(int top, int left, int bottom, int right, int rows, uint8_t
 
 void clearScreen() {
     Grid& g = grid();
-    state().offScreen = Grid{};
     for (Cell& c : g.cells) c = Cell{' ', g.attr};
     g.cursorRow = 1;
     g.cursorColumn = 1;
@@ -225,7 +214,7 @@ bool readInput(InputEvent& event, int timeoutMs) {
         if (event.kind != InputEvent::Kind::resize) return true;
         int w = 0, h = 0;
         state().backend->size(w, h);
-        adoptSize(w, h);
+        adoptTerminalSize(w, h);
     }
 }
 
@@ -284,7 +273,7 @@ bool openTerminal() {
     b->size(w, h);
     state().grid.width = 0;
     state().grid.height = 0;
-    adoptSize(w, h);
+    adoptTerminalSize(w, h);
     return true;
 }
 
@@ -302,7 +291,6 @@ void close() {
     s.backend.reset();
     s.memory = nullptr;
     s.grid = Grid{};
-    s.offScreen = Grid{};
     s.beeps = 0;
     s.mouseReporting = false;
 }

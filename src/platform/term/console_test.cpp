@@ -75,28 +75,3 @@ TEST(KeyboardState, InsertToggleCarriesOverThroughItsFile) {
     EXPECT_FALSE(term::insertToggle());
     term::setStateFolder("");
 }
-
-namespace {
-
-// A terminal made smaller and then larger again: what it cut off comes back, what
-// was written meanwhile stays, and a cleared screen brings nothing back.
-TEST(ConsoleResize, CellsCutOffComeBackWhenTheTerminalGrows) {
-    term::openMemory(80, 25);
-    term::setCursorPosition(20, 70);
-    term::writeText("FAR");
-    term::setCursorPosition(1, 1);
-    term::writeText("NEAR");
-    term::resizeMemory(60, 15);
-    term::setCursorPosition(1, 1);
-    term::writeText("NEW");
-    term::resizeMemory(80, 25);
-    EXPECT_EQ(term::rowText(20).substr(69, 3), "FAR");
-    EXPECT_EQ(term::rowText(1).substr(0, 4), "NEWR");
-    term::resizeMemory(60, 15);
-    term::clearScreen();
-    term::resizeMemory(80, 25);
-    EXPECT_EQ(term::rowText(20).find("FAR"), std::string::npos);
-    term::close();
-}
-
-}  // namespace
