@@ -4,7 +4,13 @@
 // is wrong, and ends with code 0.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <cstdlib>
 #include <memory>
@@ -206,6 +212,40 @@ TEST_F(FaultsTest, ResizeUnderTheHelpWindowKeepsTheForm) {
     send({"Escape"});
     send({"Escape"});
     expectExitZero();
+}
+
+// The terminal closed while the report is being written: the print file is a pipe
+// nobody empties, so the report stands still inside it until the hang-up comes.
+// The module ends with code 0 and leaves no half print file behind.
+TEST_F(FaultsTest, TerminalClosedDuringTheReportLeavesNoPrintFile) {
+    const std::string printFile = session + "zelprint.tmp";
+    ASSERT_EQ(::mkfifo(printFile.c_str(), 0644), 0);
+    const int reader = ::open(printFile.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    TmuxSession::Options o;
+    o.env = {{"ZELROOT", root}, {"ZELTMP", session}, {"ZELEXE", printBin}, {"ZEL_FAKE_TODAY", today}};
+    ASSERT_TRUE(tmux.start("echo $$ > " + shq(dir / "pid") + "; exec " + shq(testsupport::binDir() + "/RPTREBUT"), o))
+        << tmux.error();
+    ASSERT_TRUE(tmux.waitFor("Codi de finca final")) << tmux.lastScreen();
+    ASSERT_TRUE(tmux.sendText("1/1/23"));
+    send({"Tab"});
+    ASSERT_TRUE(tmux.sendText("15/3/25"));
+    send({"Enter"});
+    ASSERT_TRUE(tmux.waitFor("Voleu imprimir la relació?")) << tmux.lastScreen();
+    send({"Enter"});
+    // Wait until the pipe is full: the report is blocked in the middle of a write.
+    int queued = 0;
+    for (int waited = 0; waited < 5000 && queued < 60000; waited += 10) {
+        ::ioctl(reader, FIONREAD, &queued);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_GE(queued, 60000) << "the report did not fill the pipe\n" << tmux.capture();
+    const std::string pid = testsupport::readFile(dir / "pid");
+    ASSERT_EQ(run("kill -HUP " + pid), 0);
+    EXPECT_EQ(tmux.waitForExit(), 0) << tmux.paneState();
+    ::close(reader);
+    EXPECT_FALSE(testsupport::fileExists(printFile));
+    EXPECT_FALSE(testsupport::fileExists(dir / "runs"));
 }
 
 }  // namespace
