@@ -7,15 +7,20 @@
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <thread>
 
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <vector>
 #include <memory>
 #include <string>
 
+#include "platform/recman/btrcall.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tmux_session.h"
 
@@ -246,6 +251,76 @@ TEST_F(FaultsTest, TerminalClosedDuringTheReportLeavesNoPrintFile) {
     ::close(reader);
     EXPECT_FALSE(testsupport::fileExists(printFile));
     EXPECT_FALSE(testsupport::fileExists(dir / "runs"));
+}
+
+// Another program changing a data file all the time: records deleted and written
+// back at both ends of the file, until `stop` exists; the number of changes goes
+// into `done`.
+[[noreturn]] void keepChanging(const std::string& data, const std::string& stop, const std::string& done) {
+    uint8_t block[128] = {};
+    uint8_t key[256] = {};
+    uint8_t none[1] = {0};
+    uint32_t length = 0;
+    std::memcpy(key, data.data(), data.size());
+    if (btrcall(recman::opOpen, block, none, &length, key, static_cast<uint8_t>(data.size()), recman::openNormal) != 0)
+        ::_exit(1);
+    long changes = 0;
+    std::vector<uint8_t> record(4096);
+    const pid_t parent = ::getppid();
+    for (long i = 0; !std::filesystem::exists(stop) && ::getppid() == parent; ++i) {
+        length = static_cast<uint32_t>(record.size());
+        if (btrcall(i % 2 ? recman::opGetFirst : recman::opGetLast, block, record.data(), &length, key, 255, 0) != 0)
+            continue;
+        const uint32_t recordLength = length;
+        if (btrcall(recman::opDelete, block, record.data(), &length, key, 255, 0) != 0) continue;
+        length = recordLength;
+        if (btrcall(recman::opInsert, block, record.data(), &length, key, 255, 0) == 0) ++changes;
+    }
+    btrcall(recman::opClose, block, none, &length, key, 0, 0);
+    testsupport::writeFile(done, std::to_string(changes));
+    ::_exit(0);
+}
+
+// The property list (F4) walked up and down while another program keeps deleting
+// and rewriting properties: the list neither crashes nor hangs, closes with Esc,
+// and the module ends normally.
+TEST_F(FaultsTest, PropertyListWalkedWhileAnotherProgramWritesTheFile) {
+    const std::string installation = ownInstallation();
+    start(session, installation);
+    ASSERT_TRUE(tmux.waitFor("Codi de finca final")) << tmux.lastScreen();
+    const pid_t writer = ::fork();
+    if (writer == 0) keepChanging(installation + "DADES/FinquesV.dat", dir / "stop", dir / "done");
+    ASSERT_GT(writer, 0);
+    // The writer stops whatever way this test ends.
+    struct StopWriter {
+        std::string stop;
+        pid_t pid;
+        int status = -1;
+        void now() {
+            if (pid <= 0) return;
+            testsupport::writeFile(stop, "");
+            ::waitpid(pid, &status, 0);
+            pid = 0;
+        }
+        ~StopWriter() { now(); }
+    } stopWriter{dir / "stop", writer};
+    send({"Tab", "Tab", "F4"});
+    ASSERT_TRUE(tmux.waitFor("CODI NOM DE LA FINCA")) << tmux.lastScreen();
+    for (int round = 0; round < 5; ++round)
+        for (const char* key : {"NPage", "End", "Up", "Home", "Down", "Down", "PPage"}) {
+            send({key});
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    stopWriter.now();
+    const int status = stopWriter.status;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_GT(std::atol(testsupport::readFile(dir / "done").c_str()), 0) << "the writer changed nothing";
+    EXPECT_FALSE(tmux.exited()) << tmux.paneState() << "\n" << tmux.lastScreen();
+    send({"Escape"});
+    ASSERT_TRUE(tmux.waitFor("Codi de finca final ......")) << tmux.lastScreen();
+    send({"Escape"});
+    send({"Escape"});
+    expectExitZero();
 }
 
 }  // namespace
