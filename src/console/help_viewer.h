@@ -11,7 +11,7 @@
 struct HelpView {
     std::string topic;
     std::string contents;     // the help file: records of lineLength bytes, one a screen line
-    int16_t lineLength = 0;   // screenWidth
+    int16_t lineLength = 0;   // record length: 80, the width help files are written for
     int16_t pageRows = 0;     // text rows inside the window
     int16_t lineCount = 0;    // records in the file, rounded to the nearest whole record
     int16_t next = 0;         // record below the last one shown
