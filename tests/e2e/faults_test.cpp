@@ -21,26 +21,25 @@
 #include <string>
 
 #include "platform/recman/btrcall.h"
+#include "tests/support/module_session.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tmux_session.h"
 
 namespace {
 
-using testsupport::cp850;
 using testsupport::TempDir;
 using testsupport::TmuxSession;
 
-constexpr const char* today = "20250315";
+constexpr const char* today = testsupport::moduleToday;
 
-std::string shq(const std::string& s) { return "'" + s + "'"; }
+std::string shq(const std::string& s) { return testsupport::shellQuoted(s); }
 int run(const std::string& command) { return std::system(command.c_str()); }
 
 class FaultsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         shared = std::make_unique<TempDir>();
-        demoStatus = run("ZEL_FAKE_TODAY=" + std::string(today) + " " + shq(testsupport::binDir() + "/zelutil") +
-                         " demo " + shq(*shared / "inst") + " --properties 6 --seed 3 >/dev/null");
+        demoStatus = testsupport::makeDemoInstallation(*shared / "inst", 6, 3);
     }
     static void TearDownTestSuite() { shared.reset(); }
 
@@ -50,12 +49,8 @@ protected:
         session = dir / "session/";
         printBin = dir / "bin/";
         ASSERT_EQ(run("mkdir -p " + shq(session) + " " + shq(printBin)), 0);
-        testsupport::writeFile(session + "Sessio.ini",
-                               cp850("[Menu]\r\nTitol=Relació de rebuts\r\nNomMenu=RPTREBUT\r\n"));
-        testsupport::writeFile(session + "VeskTerm.ini", "[Sistema]\r\nData=" + std::string(today) +
-                                                             "\r\nSortida=PANTALLA\r\nIdioma=CAT\r\n");
-        testsupport::writeFile(printBin + "ZELPRINT", "#!/bin/sh\necho run >> " + shq(dir / "runs") + "\n");
-        ::chmod((printBin + "ZELPRINT").c_str(), 0755);
+        testsupport::writeSessionFiles(session, "CAT", "", "");
+        testsupport::writePrintProgram(printBin, "echo run >> " + shq(dir / "runs"));
     }
 
     // A copy of the demo installation this test may spoil.
@@ -211,8 +206,12 @@ TEST_F(FaultsTest, ResizeUnderTheHelpWindowKeepsTheForm) {
     const std::string screen = tmux.capture();
     for (int r = 1; r <= 25; ++r) {
         const std::string line = tmux.row(r);
-        if (line.rfind("╔", 0) == 0) EXPECT_NE(line.find("╗"), std::string::npos) << r << "\n" << screen;
-        if (line.rfind("║", 0) == 0) EXPECT_NE(line.rfind("║"), 0u) << r << "\n" << screen;
+        if (line.rfind("╔", 0) == 0) {
+            EXPECT_NE(line.find("╗"), std::string::npos) << r << "\n" << screen;
+        }
+        if (line.rfind("║", 0) == 0) {
+            EXPECT_NE(line.rfind("║"), 0u) << r << "\n" << screen;
+        }
     }
     send({"Escape"});
     send({"Escape"});

@@ -13,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "tests/support/module_session.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tmux_session.h"
 
@@ -22,9 +23,8 @@ using testsupport::cp850;
 using testsupport::TempDir;
 using testsupport::TmuxSession;
 
-constexpr const char* today = "20250315";
-
-std::string shellQuoted(const std::string& s) { return "'" + s + "'"; }
+using testsupport::shellQuoted;
+constexpr const char* today = testsupport::moduleToday;
 
 int runCommand(const std::string& command) { return std::system(command.c_str()); }
 
@@ -33,10 +33,7 @@ class ModuleTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         shared = std::make_unique<TempDir>();
-        const std::string command = "ZEL_FAKE_TODAY=" + std::string(today) + " " +
-                                    shellQuoted(testsupport::binDir() + "/zelutil") + " demo " +
-                                    shellQuoted(*shared / "inst") + " --properties 12 --seed 5 >/dev/null";
-        demoStatus = runCommand(command);
+        demoStatus = testsupport::makeDemoInstallation(*shared / "inst", 12, 5);
     }
     static void TearDownTestSuite() { shared.reset(); }
 
@@ -49,28 +46,18 @@ protected:
         for (const std::string& d : {session, out, printBin}) ASSERT_EQ(runCommand("mkdir -p " + shellQuoted(d)), 0);
         writeSession("CAT");
         // The print program: keeps a copy of the print file and notes that it ran.
-        testsupport::writeFile(printBin + "ZELPRINT", "#!/bin/sh\ncp " + shellQuoted(session + "zelprint.tmp") + " " +
-                                                          shellQuoted(out + "printed.tmp") + "\necho run >> " +
-                                                          shellQuoted(out + "runs") + "\n");
-        ::chmod((printBin + "ZELPRINT").c_str(), 0755);
+        testsupport::writePrintProgram(printBin, "cp " + shellQuoted(session + "zelprint.tmp") + " " +
+                                                     shellQuoted(out + "printed.tmp") + "\necho run >> " +
+                                                     shellQuoted(out + "runs"));
     }
 
     void writeSession(const std::string& language) {
-        testsupport::writeFile(session + "Sessio.ini", cp850("[Menu]\r\nTitol=Relació de rebuts\r\nNomMenu=RPTREBUT\r\n"
-                                                             "[Empresa]\r\nNom=Finques de Prova, SL\r\n"));
-        testsupport::writeFile(session + "VeskTerm.ini", "[Pantalla]\r\nCol0=15010701000315010007\r\n[Sistema]\r\nData=" +
-                                                             std::string(today) + "\r\nSortida=PANTALLA\r\nIdioma=" +
-                                                             language + "\r\n");
+        testsupport::writeSessionFiles(session, language, "[Empresa]\r\nNom=Finques de Prova, SL\r\n",
+                                       "[Pantalla]\r\nCol0=15010701000315010007\r\n");
     }
 
     TmuxSession::Options options(const std::string& installation) const {
-        TmuxSession::Options o;
-        o.env = {{"ZELROOT", installation},
-                 {"ZELTMP", session},
-                 {"ZELEXE", printBin},
-                 {"ZEL_FAKE_TODAY", today},
-                 {"TERM", "xterm-256color"}};
-        return o;
+        return testsupport::moduleOptions(installation, session, printBin);
     }
 
     // Starts the module; echo $$ before exec leaves the module's process id behind.

@@ -7,27 +7,22 @@
 #include <memory>
 #include <string>
 
+#include "tests/support/module_session.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tmux_session.h"
 
 namespace {
 
-using testsupport::cp850;
 using testsupport::TempDir;
 using testsupport::TmuxSession;
 
-constexpr const char* today = "20250315";
-
-std::string shellQuoted(const std::string& s) { return "'" + s + "'"; }
+using testsupport::shellQuoted;
 
 class PopupsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         shared = std::make_unique<TempDir>();
-        const std::string command = "ZEL_FAKE_TODAY=" + std::string(today) + " " +
-                                    shellQuoted(testsupport::binDir() + "/zelutil") + " demo " +
-                                    shellQuoted(*shared / "inst") + " --properties 12 --seed 5 >/dev/null";
-        demoStatus = std::system(command.c_str());
+        demoStatus = testsupport::makeDemoInstallation(*shared / "inst", 12, 5);
     }
     static void TearDownTestSuite() { shared.reset(); }
 
@@ -36,18 +31,11 @@ protected:
         session = dir / "session/";
         ASSERT_EQ(std::system(("mkdir -p " + shellQuoted(session)).c_str()), 0);
         // The calculator keeps its file in the terminal's folder: the session folder here.
-        testsupport::writeFile(session + "Sessio.ini",
-                               cp850("[Menu]\r\nTitol=Relació de rebuts\r\nNomMenu=RPTREBUT\r\n[Terminal]\r\nDir=" +
-                                     session + "\r\n"));
-        testsupport::writeFile(session + "VeskTerm.ini", "[Pantalla]\r\nCol0=15010701000315010007\r\n[Sistema]\r\nData=" +
-                                                             std::string(today) + "\r\nSortida=PANTALLA\r\nIdioma=CAT\r\n");
-        TmuxSession::Options o;
-        o.env = {{"ZELROOT", *shared / "inst/"},
-                 {"ZELTMP", session},
-                 {"ZELEXE", session},
-                 {"ZEL_FAKE_TODAY", today},
-                 {"TERM", "xterm-256color"}};
-        ASSERT_TRUE(tmux.start(shellQuoted(testsupport::binDir() + "/RPTREBUT"), o)) << tmux.error();
+        testsupport::writeSessionFiles(session, "CAT", "[Terminal]\r\nDir=" + session + "\r\n",
+                                       "[Pantalla]\r\nCol0=15010701000315010007\r\n");
+        ASSERT_TRUE(tmux.start(shellQuoted(testsupport::binDir() + "/RPTREBUT"),
+                               testsupport::moduleOptions(*shared / "inst/", session, session)))
+            << tmux.error();
         ASSERT_TRUE(tmux.waitFor("Data d'emissió inicial")) << tmux.lastScreen();
     }
 
