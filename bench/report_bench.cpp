@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "data/data_build.h"
 #include "data/record_layouts.h"
 #include "platform/os/os.h"
+#include "platform/recman/btrcall.h"
 
 namespace {
 
@@ -96,6 +98,25 @@ bool check(int16_t status, const char* what) {
 
 bool loadFile(const std::string& root, int16_t file, const std::vector<std::string>& records) {
     return check(buildSuiteDataFile(root, file, records), suiteFileBaseName(file).c_str());
+}
+
+// A kept installation is reused only while the record manager still opens its
+// files: one left by an older storage format is laid out again.
+bool installationOpens(const std::string& root) {
+    const std::string path = os::mapPath(root + "DADES/CobramV.dat");
+    if (path.size() > 255) return false;
+    uint8_t block[128] = {};
+    char owner[5] = {'0', '0', '0', '0', '\0'};
+    std::vector<char> key(path.begin(), path.end());
+    key.push_back('\0');
+    uint32_t length = sizeof owner;
+    const int16_t status =
+        btrcall(recman::opOpen, block, owner, &length, key.data(), static_cast<uint8_t>(path.size()), 0);
+    if (status == 0) {
+        uint32_t none = 0;
+        btrcall(recman::opClose, block, nullptr, &none, nullptr, 0, 0);
+    }
+    return status == 0;
 }
 
 bool generateInstallation(const Options& o, const std::string& root) {
@@ -266,7 +287,11 @@ int main(int argc, char** argv) {
             o.dir += "-" + std::to_string(o.properties) + "x" + std::to_string(o.units);
     }
     const std::string root = o.dir + "/";
-    if (!os::fileExists(root + "complete") && !generateInstallation(o, root)) return 1;
+    if (!os::fileExists(root + "complete") || !installationOpens(root)) {
+        std::error_code ignored;
+        std::filesystem::remove_all(o.dir, ignored);
+        if (!generateInstallation(o, root)) return 1;
+    }
     os::writeFileAtomically(root + "tmp/VeskTerm.ini",
                             "[Sistema]\r\nData=20240320\r\nSortida=LPT1\r\nIdioma=" + o.language + "\r\n");
 
