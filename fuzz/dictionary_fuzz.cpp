@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(again.recordLength == spec.recordLength && again.keys.size() == spec.keys.size());
     }
 
-    // create (14): exactly the specification's bytes, so a read past them is caught.
+    // create (14): exactly the file specification block, so a read past it is caught.
     uint8_t block[128] = {};
     std::vector<uint8_t> buffer(specification.begin(), specification.end());
     std::vector<uint8_t> key(256, 0);

@@ -51,15 +51,15 @@ struct DataFileSpec {
 // The file specification block handed to the create operation: 16-byte header
 // (record length, page size, number of keys, record count), 16-byte segment
 // descriptors, then the alternate collating sequence (id byte, name, table) when
-// the spec has one.
+// the DataFileSpec has one.
 std::string encodeSpecification(const DataFileSpec& spec);
 // Reads a specification block (from a dictionary or the statistics operation).
 // False when the block is too short for what it declares. Flags are kept as found.
 bool decodeSpecification(std::string_view bytes, DataFileSpec& spec);
-// A dictionary file's bytes: the specification's length, 2 bytes little-endian, and
-// the specification.
+// A dictionary file's bytes: the length of the file specification block, 2 bytes
+// little-endian, and the block.
 std::string encodeDictionary(const DataFileSpec& spec);
-// The specification inside a dictionary file; false when the file is missing, or
+// The file specification block inside a dictionary file; false when the file is missing, or
 // shorter than its length field says.
 bool readDictionary(std::string_view xdfName, std::string& specification);
 

@@ -16,7 +16,7 @@
 //    ignored); key buffer = path as for open. Key number -1 refuses to replace an
 //    existing file (59); otherwise an existing file is replaced unless it is open
 //    (85). Create does not open the file.
-//  - stat (15): the data buffer receives the specification as created, with the
+//  - stat (15): the data buffer receives the file specification as created, with the
 //    record count at offset 6; data length out = its length. The key buffer is
 //    left alone.
 //  - reads (5 to 13, 23): the data buffer receives the record, the key buffer the

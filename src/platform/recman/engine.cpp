@@ -4,7 +4,7 @@
 // application_id 0x5A454C31 ("ZEL1"):
 //
 //   zel_file(id = 1, format = 1, specification BLOB, records INTEGER)
-//       the specification block as created (record count zeroed) and the
+//       the file specification block as created (record count zeroed) and the
 //       number of records, brought up to date in the write transaction that
 //       changes it.
 //   records(pos INTEGER PRIMARY KEY AUTOINCREMENT, data BLOB,
