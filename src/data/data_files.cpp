@@ -101,7 +101,7 @@ std::string openFailureMessage(std::string_view name, int16_t status) {
     std::exit(0);
 }
 
-// The specification of the dictionary file, or "" when the file is missing, shorter
+// The file specification block of the dictionary file, or "" when the file is missing, shorter
 // than its length field says, or longer than the data buffer can pass on. The
 // dictionary is only read: a missing one must not leave an empty file behind.
 std::string readDictionarySpecification(std::string_view dictionaryName) {

@@ -22,7 +22,7 @@ uint32_t readStatistics(FileSlot& slot, uint8_t (&buffer)[dataBufferSize], uint3
 
 // What the two statistics calls tell of an open file, kept per slot: key lengths
 // are asked for before every positioned read, and each call is a round trip into
-// the storage. The specification of an open file cannot change while it stays
+// the storage. The file specification block of an open file cannot change while it stays
 // open (only its record count does, which nothing here keeps), so the answers
 // hold for as long as the same open does: `openStamp` names it, and a slot that
 // is closed, cleared or opened again never matches a stale entry.
